@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/CaptureDriver.h"
+#include "capture/Decompressor.h"
 
 #include <cstdint>
 #include <memory>
@@ -59,6 +60,11 @@ public:
     virtual int32_t GetVideoFormatSize() = 0;
     // Fills block with at most size bytes of the format; the bytes written.
     virtual int32_t GetVideoFormat(uint8_t* block, int32_t size) = 0;
+
+    // A converter from the connected driver's format to the 24-bit output format, or none (no
+    // driver, or the input already is 24-bit BGR rows).
+    virtual std::unique_ptr<Decompressor> LocateDecompressor(const BitmapInfoHeader& input,
+                                                             const BitmapInfoHeader& output) = 0;
 
     // The driver's modal dialogs; return when the dialog has closed.
     virtual int32_t DialogVideoFormat() = 0;
