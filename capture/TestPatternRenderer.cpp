@@ -26,18 +26,18 @@ uint8_t Byte(int32_t v)
     return static_cast<uint8_t>(Clamp255(v));
 }
 
-// BT.601 studio range, as cameras send it and libv4lconvert reads it.
+// BT.601 full range (as JPEG uses it), which is how libv4lconvert reads YUYV.
 uint8_t Luma(int32_t r, int32_t g, int32_t b)
 {
-    return Byte(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
+    return Byte((77 * r + 150 * g + 29 * b + 128) >> 8);
 }
 uint8_t ChromaU(int32_t r, int32_t g, int32_t b)
 {
-    return Byte(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128);
+    return Byte(((-43 * r - 85 * g + 128 * b + 128) >> 8) + 128);
 }
 uint8_t ChromaV(int32_t r, int32_t g, int32_t b)
 {
-    return Byte(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128);
+    return Byte(((128 * r - 107 * g - 21 * b + 128) >> 8) + 128);
 }
 
 } // namespace
