@@ -112,8 +112,6 @@ JpegResult EncodeJpegPicture(const BitmapInfoHeader& header, const uint8_t* rows
         header.biBitCount != 24 || header.biWidth > JPEG_MAX_DIMENSION ||
         (header.biHeight < 0 ? -header.biHeight : header.biHeight) > JPEG_MAX_DIMENSION)
         return {-1, 0, -1};
-    if (output == nullptr)
-        capacity = 0;
 
     // Only objects without destructors live here: std::longjmp skips them.
     jpeg_compress_struct cinfo;
@@ -140,7 +138,7 @@ JpegResult EncodeJpegPicture(const BitmapInfoHeader& header, const uint8_t* rows
 
     stage = 1;
     // libjpeg stores a byte before it checks the room left, so an empty buffer starts in the spill area.
-    destination.spilled = capacity <= 0;
+    destination.spilled = output == nullptr || capacity <= 0;
     destination.pub.next_output_byte = destination.spilled ? destination.spill : output;
     destination.pub.free_in_buffer =
         destination.spilled ? sizeof destination.spill : static_cast<size_t>(capacity);
