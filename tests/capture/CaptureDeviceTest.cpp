@@ -93,6 +93,49 @@ TEST_F(CaptureDeviceTest, CreatesA640By480ChildAtTheTopLeftAndConnectsTheDriver)
     EXPECT_FALSE(device.LastError().set);
 }
 
+// The output format describes 24-bit rows of the driver's size and is what the decompressor is asked for.
+TEST_F(CaptureDeviceTest, TheOutputFormatIsTwentyFourBitRowsOfTheDriversSize)
+{
+    factory.script.format.biWidth = 176;
+    factory.script.format.biHeight = 144;
+    factory.script.format.biBitCount = 16;
+    factory.script.format.biCompression = FourCc('Y', 'U', 'Y', 'V');
+    factory.script.format.biSizeImage = 176 * 144 * 2;
+    factory.script.format.biXPelsPerMeter = 77;
+    Create();
+    EXPECT_EQ(Window().locatedInput.biCompression, FourCc('Y', 'U', 'Y', 'V'));
+    const BitmapInfoHeader& out = Window().locatedOutput;
+    EXPECT_EQ(out.biSize, 40u);
+    EXPECT_EQ(out.biWidth, 176);
+    EXPECT_EQ(out.biHeight, 144);
+    EXPECT_EQ(out.biPlanes, 1);
+    EXPECT_EQ(out.biBitCount, 24);
+    EXPECT_EQ(out.biCompression, kBiRgb);
+    EXPECT_EQ(out.biSizeImage, 0u);
+    EXPECT_EQ(out.biXPelsPerMeter, 1280);
+    EXPECT_EQ(out.biYPelsPerMeter, 1280);
+    EXPECT_EQ(out.biClrUsed, 0u);
+    EXPECT_EQ(out.biClrImportant, 0u);
+}
+
+TEST_F(CaptureDeviceTest, EncodeJpegRecordsTheStageThatFailed)
+{
+    std::vector<uint8_t> rows(64 * 3, 0x80), out(4096);
+    BitmapInfoHeader header;
+    header.biWidth = 8;
+    header.biHeight = 8;
+    header.biBitCount = 24;
+    EXPECT_GT(device.EncodeJpeg(header, rows.data(), out.data(), 4096, 50), 0);
+    EXPECT_FALSE(device.LastError().set);
+    EXPECT_EQ(device.EncodeJpeg(header, rows.data(), out.data(), 100, 50), -1);
+    EXPECT_EQ(device.LastError().code, CaptureError::JpegWrite);
+    EXPECT_NE(device.LastError().detail, 0);
+    header.biBitCount = 32;  // nothing the encoder can be set up for
+    EXPECT_EQ(device.EncodeJpeg(header, rows.data(), out.data(), 4096, 50), -1);
+    EXPECT_EQ(device.LastError().code, CaptureError::JpegInit);
+    EXPECT_EQ(device.LastError().detail, -1);
+}
+
 TEST_F(CaptureDeviceTest, AWindowThatCannotBeMadeFailsWithoutAnErrorCode)
 {
     factory.createFails = true;

@@ -77,9 +77,12 @@ public:
         std::memcpy(block, bytes.data(), n);
         return static_cast<int32_t>(n);
     }
-    std::unique_ptr<Decompressor> LocateDecompressor(const BitmapInfoHeader&, const BitmapInfoHeader&) override
+    std::unique_ptr<Decompressor> LocateDecompressor(const BitmapInfoHeader& input,
+                                                     const BitmapInfoHeader& output) override
     {
         log_.push_back("locate");
+        locatedInput = input;
+        locatedOutput = output;
         return script_.decompressor ? script_.decompressor() : nullptr;
     }
     int32_t DialogVideoFormat() override { return Log("format dialog", 1); }
@@ -122,6 +125,10 @@ public:
     }
     void SetUserData(void* data) override { userData_ = data; }
     void* GetUserData() const override { return userData_; }
+
+    // The formats of the last LocateDecompressor.
+    BitmapInfoHeader locatedInput;
+    BitmapInfoHeader locatedOutput;
 
 private:
     int32_t Log(std::string entry, int32_t result)
