@@ -241,6 +241,7 @@ protected:
         std::atomic<bool> running{false};
         std::atomic<bool> overlapped{false};
         std::atomic<int> sleepMs{0};
+        std::atomic<int64_t> oldestFrameUs{0};  // how long the stalest frame waited for its call
         std::thread::id thread;
     };
 
@@ -251,6 +252,10 @@ protected:
             state->overlapped = true;
         state->thread = std::this_thread::get_id();
         EXPECT_GT(frame.bytesUsed, 0u);
+        const int64_t nowUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                                  std::chrono::steady_clock::now().time_since_epoch())
+                                  .count();
+        state->oldestFrameUs = std::max(state->oldestFrameUs.load(), nowUs - frame.timestampUs);
         if (state->sleepMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(state->sleepMs.load()));
         ++state->calls;
@@ -343,8 +348,9 @@ TEST_F(DriverCaptureWindowTest, FramesArrivingWhileTheCallbackIsBusyAreDropped)
     window.Abort();
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_FALSE(state.overlapped);
-    // At 30 frames a second a backlog would be three times the calls that fit in the time.
     EXPECT_LE(state.calls, elapsed / 100ms + 1);
+    // Each call gets a frame taken just before it, not one that queued while the last call ran.
+    EXPECT_LT(state.oldestFrameUs, 30000);
 }
 
 TEST_F(DriverCaptureWindowTest, StreamingNeedsTheYieldFlag)
