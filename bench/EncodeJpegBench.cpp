@@ -38,8 +38,8 @@ int main(int argc, char** argv)
     tjhandle handle = tjInitCompress();
     // The machine may be shared: the best time of each is the figure least disturbed by others,
     // the medians are shown beside it.
-    std::printf("%-10s %4s %9s %9s %7s %11s %11s %7s %9s\n", "size", "q", "ours min", "tj min", "ratio",
-                "ours median", "tj median", "ratio", "bytes");
+    std::printf("%-10s %4s %9s %9s %7s %11s %11s %7s %9s\n", "size", "q", "ours min", "tj min", "ratio", "ours median",
+                "tj median", "ratio", "bytes");
     bool allWithinTarget = true;
     for (const auto& [w, h] : {std::pair{640u, 480u}, {1280u, 720u}, {1920u, 1080u}}) {
         const std::vector<uint8_t> rows = Picture(w, h);
@@ -64,7 +64,7 @@ int main(int argc, char** argv)
                             static_cast<int>(h), TJPF_BGR, &out, &outSize, TJSAMP_420, quality,
                             TJFLAG_BOTTOMUP | TJFLAG_NOREALLOC);
                 double t2 = NowSeconds();
-                if (i >= 5) {  // warm-up rounds left out
+                if (i >= 5) { // warm-up rounds left out
                     ourTimes.push_back(t1 - t0);
                     theirTimes.push_back(t2 - t1);
                 }

@@ -7,9 +7,9 @@
 #include "capture/SystemDriverCatalog.h"
 #include "capture/TestPatternDriver.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <atomic>
 #include <thread>
 
 using namespace brightowl;
@@ -92,7 +92,7 @@ int main(int argc, char** argv)
             std::printf("streaming did not start\n");
             return 1;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // settle
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // settle
         const int frames0 = driver->frames;
         const double callback0 = driver->callbackSeconds;
         const double cpu0 = bench::ProcessCpuSeconds();

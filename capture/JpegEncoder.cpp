@@ -15,7 +15,7 @@ namespace {
 // EncodeJpegPicture, which then frees what libjpeg holds.
 struct ErrorManager
 {
-    jpeg_error_mgr pub;  // first, so that libjpeg's pointer to it is a pointer to the whole
+    jpeg_error_mgr pub; // first, so that libjpeg's pointer to it is a pointer to the whole
     std::jmp_buf jump;
 };
 
@@ -32,7 +32,7 @@ void OutputNothing(j_common_ptr) {}
 // area is one too many and fails the write. The caller's buffer is never written past its capacity.
 struct Destination
 {
-    jpeg_destination_mgr pub;  // first, so that libjpeg's pointer to it is a pointer to the whole
+    jpeg_destination_mgr pub; // first, so that libjpeg's pointer to it is a pointer to the whole
     JOCTET spill[64];
     bool spilled;
 };
@@ -140,8 +140,7 @@ JpegResult EncodeJpegPicture(const BitmapInfoHeader& header, const uint8_t* rows
     // libjpeg stores a byte before it checks the room left, so an empty buffer starts in the spill area.
     destination.spilled = output == nullptr || capacity <= 0;
     destination.pub.next_output_byte = destination.spilled ? destination.spill : output;
-    destination.pub.free_in_buffer =
-        destination.spilled ? sizeof destination.spill : static_cast<size_t>(capacity);
+    destination.pub.free_in_buffer = destination.spilled ? sizeof destination.spill : static_cast<size_t>(capacity);
     destination.pub.init_destination = InitDestination;
     destination.pub.empty_output_buffer = EmptyOutputBuffer;
     destination.pub.term_destination = TermDestination;
@@ -150,7 +149,8 @@ JpegResult EncodeJpegPicture(const BitmapInfoHeader& header, const uint8_t* rows
     jpeg_start_compress(&cinfo, TRUE);
     WriteRows(cinfo, header, rows);
     jpeg_finish_compress(&cinfo);
-    const int32_t size = destination.spilled ? capacity : capacity - static_cast<int32_t>(destination.pub.free_in_buffer);
+    const int32_t size =
+        destination.spilled ? capacity : capacity - static_cast<int32_t>(destination.pub.free_in_buffer);
 
     stage = 2;
     jpeg_destroy_compress(&cinfo);

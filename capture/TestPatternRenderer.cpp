@@ -58,8 +58,7 @@ uint8_t* TestPatternRenderer::Row(uint8_t* frame, uint32_t y) const
 }
 
 TestPatternRenderer::Rgb TestPatternRenderer::Background(TestPattern pattern, uint32_t x, uint32_t band,
-                                                         uint64_t frameNumber, uint32_t width,
-                                                         uint32_t height) const
+                                                         uint64_t frameNumber, uint32_t width, uint32_t height) const
 {
     const uint64_t shifted = x + frameNumber * 4;
     switch (pattern) {
@@ -151,8 +150,8 @@ void TestPatternRenderer::DrawText(uint8_t* frame, uint32_t x, uint32_t y, uint3
     }
 }
 
-void TestPatternRenderer::Render(const VideoMode& mode, uint64_t frameNumber, TestPattern pattern,
-                                 int32_t brightness, const char* clockText, std::vector<uint8_t>& frame)
+void TestPatternRenderer::Render(const VideoMode& mode, uint64_t frameNumber, TestPattern pattern, int32_t brightness,
+                                 const char* clockText, std::vector<uint8_t>& frame)
 {
     mode_ = mode;
     brightness_ = std::clamp(brightness, -128, 127);
@@ -190,8 +189,7 @@ void TestPatternRenderer::Render(const VideoMode& mode, uint64_t frameNumber, Te
     // The counter and the clock, so that a viewer sees the picture is live.
     const uint32_t scale = std::max<uint32_t>(2, h / 120) & ~1u;
     char text[48];
-    std::snprintf(text, sizeof text, "%07llu %s", static_cast<unsigned long long>(frameNumber % 10000000),
-                  clockText);
+    std::snprintf(text, sizeof text, "%07llu %s", static_cast<unsigned long long>(frameNumber % 10000000), clockText);
     DrawText(frame.data(), 2 * scale, 2 * scale, scale, text);
 }
 

@@ -13,7 +13,7 @@ void PreviewFrameStore::PresentFrame(const BitmapInfoHeader& header, const uint8
                          static_cast<size_t>(std::abs(static_cast<int64_t>(header.biHeight)));
     std::lock_guard lock(mutex_);
     header_ = header;
-    rows_.resize(bytes);  // reuses the buffer the widget handed back
+    rows_.resize(bytes); // reuses the buffer the widget handed back
     std::memcpy(rows_.data(), rows, bytes);
     fresh_ = true;
 }

@@ -21,9 +21,9 @@ public:
 
 private:
     std::mutex mutex_;
-    BitmapInfoHeader header_;     // guarded by mutex_
-    std::vector<uint8_t> rows_;   // guarded by mutex_
-    bool fresh_ = false;          // guarded by mutex_
+    BitmapInfoHeader header_;   // guarded by mutex_
+    std::vector<uint8_t> rows_; // guarded by mutex_
+    bool fresh_ = false;        // guarded by mutex_
 };
 
 } // namespace brightowl

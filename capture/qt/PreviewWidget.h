@@ -37,7 +37,7 @@ private:
     std::shared_ptr<PreviewFrameStore> store_;
     QTimer timer_;
     BitmapInfoHeader header_;
-    std::vector<uint8_t> rows_;  // the frame on show
+    std::vector<uint8_t> rows_; // the frame on show
 };
 
 } // namespace brightowl

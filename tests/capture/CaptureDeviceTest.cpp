@@ -130,7 +130,7 @@ TEST_F(CaptureDeviceTest, EncodeJpegRecordsTheStageThatFailed)
     EXPECT_EQ(device.EncodeJpeg(header, rows.data(), out.data(), 100, 50), -1);
     EXPECT_EQ(device.LastError().code, CaptureError::JpegWrite);
     EXPECT_NE(device.LastError().detail, 0);
-    header.biBitCount = 32;  // nothing the encoder can be set up for
+    header.biBitCount = 32; // nothing the encoder can be set up for
     EXPECT_EQ(device.EncodeJpeg(header, rows.data(), out.data(), 4096, 50), -1);
     EXPECT_EQ(device.LastError().code, CaptureError::JpegInit);
     EXPECT_EQ(device.LastError().detail, -1);
@@ -259,7 +259,7 @@ TEST_F(CaptureDeviceTest, ADriverThatRefusesToCaptureFailsWithCodeSevenAndKeepsT
     EXPECT_TRUE(Window().parms().fYield);
     EXPECT_EQ(Window().installedCallback(), &CaptureDevice::FrameCallback);
     Window().log().clear();
-    device.StopStreaming();  // not streaming: nothing is sent
+    device.StopStreaming(); // not streaming: nothing is sent
     EXPECT_TRUE(Window().log().empty());
 }
 
@@ -328,7 +328,9 @@ TEST_P(SetQualityTest, StoresOnlyZeroToHundred)
 INSTANTIATE_TEST_SUITE_P(Values, SetQualityTest,
                          testing::Values(QualityCase{"minusOne", -1, false}, QualityCase{"hundredOne", 101, false},
                                          QualityCase{"zero", 0, true}, QualityCase{"hundred", 100, true}),
-                         [](const testing::TestParamInfo<QualityCase>& param) { return std::string(param.param.name); });
+                         [](const testing::TestParamInfo<QualityCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 TEST_F(CaptureDeviceTest, ShutdownStopsEverythingOnceAndTheSecondRunSendsNothing)
 {
@@ -337,7 +339,8 @@ TEST_F(CaptureDeviceTest, ShutdownStopsEverythingOnceAndTheSecondRunSendsNothing
     ASSERT_EQ(device.StartStreaming(), 0);
     Window().log().clear();
     device.ShutdownCapture();
-    EXPECT_EQ(Window().log(), (Log{"abort", "get sequence", "set sequence", "callback off", "preview off", "disconnect"}));
+    EXPECT_EQ(Window().log(),
+              (Log{"abort", "get sequence", "set sequence", "callback off", "preview off", "disconnect"}));
     EXPECT_FALSE(device.IsStreaming());
     EXPECT_FALSE(device.IsPreviewing());
     Window().log().clear();
@@ -356,7 +359,7 @@ TEST_F(CaptureDeviceTest, OperationsOnADestroyedWindowAreSkippedAndCountAsZero)
     Window().log().clear();
     Window().Destroy();
     device.StopPreview();
-    EXPECT_TRUE(device.IsPreviewing());  // the window did not agree
+    EXPECT_TRUE(device.IsPreviewing()); // the window did not agree
     EXPECT_EQ(device.ConnectDriver(0), -3);
     ExpectError(CaptureError::ConnectFailed);
     int32_t width = 5, height = 6;

@@ -62,8 +62,8 @@ protected:
     }
     void Deliver(const std::vector<uint8_t>& bytes)
     {
-        const FrameHeader frame{bytes.data(), static_cast<uint32_t>(bytes.size()),
-                                static_cast<uint32_t>(bytes.size()), 0};
+        const FrameHeader frame{bytes.data(), static_cast<uint32_t>(bytes.size()), static_cast<uint32_t>(bytes.size()),
+                                0};
         EXPECT_EQ(factory.window->Deliver(frame), 1);
     }
     std::vector<uint8_t> Take()
@@ -72,7 +72,7 @@ protected:
         std::vector<uint8_t> copy(static_cast<size_t>(std::max(length, 0)));
         device.CopyFrameAndUnlock(copy.data());
         if (length < 0)
-            copy.assign(1, 0xFF);  // marks -1
+            copy.assign(1, 0xFF); // marks -1
         return copy;
     }
     int32_t Length()
@@ -94,7 +94,7 @@ TEST_F(FrameSlotTest, BeforeTheFirstFrameTheSlotIsEmptyAndTheLockIsReleased)
     uint8_t untouched = 0x5A;
     device.CopyFrameAndUnlock(&untouched);
     EXPECT_EQ(untouched, 0x5A);
-    EXPECT_EQ(device.LockFrame(), 0);  // a second lock works: the first was released
+    EXPECT_EQ(device.LockFrame(), 0); // a second lock works: the first was released
     device.CopyFrameAndUnlock(nullptr);
 }
 

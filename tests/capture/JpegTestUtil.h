@@ -20,7 +20,10 @@ struct DecodedJpeg
     int colorspace = -1;
     std::vector<uint8_t> rgb;
 
-    const uint8_t* Pixel(int x, int y) const { return rgb.data() + 3 * (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)); }
+    const uint8_t* Pixel(int x, int y) const
+    {
+        return rgb.data() + 3 * (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x));
+    }
 };
 
 inline DecodedJpeg DecodeJpeg(const uint8_t* data, size_t size)
@@ -59,14 +62,14 @@ struct TwoTonePicture
         header.biCompression = kBiRgb;
         const auto stride = static_cast<size_t>(RowStride24(width));
         rows.assign(stride * static_cast<size_t>(height), 0xEE);
-        for (int32_t y = 0; y < height; ++y) {  // y counts from the top of the picture
+        for (int32_t y = 0; y < height; ++y) { // y counts from the top of the picture
             const bool top = y < (height + 1) / 2;
             const size_t memoryRow = static_cast<size_t>(bottomUp ? height - 1 - y : y);
             for (int32_t x = 0; x < width; ++x) {
                 uint8_t* p = rows.data() + memoryRow * stride + 3 * static_cast<size_t>(x);
-                p[0] = top ? 0 : 255;    // blue
-                p[1] = 0;                // green
-                p[2] = top ? 255 : 0;    // red
+                p[0] = top ? 0 : 255; // blue
+                p[1] = 0;             // green
+                p[2] = top ? 255 : 0; // red
             }
         }
     }

@@ -1,7 +1,7 @@
+#include "capture/qt/PreviewWidget.h"
 #include "capture/CaptureDevice.h"
 #include "capture/SystemDriverCatalog.h"
 #include "capture/qt/PreviewFrameStore.h"
-#include "capture/qt/PreviewWidget.h"
 #include "capture/qt/QtCaptureWindow.h"
 #include "capture/qt/QtCaptureWindowFactory.h"
 #include "tests/capture/JpegTestUtil.h"
@@ -60,7 +60,7 @@ TEST(PreviewWidget, StartsAs640By480AtTheTopLeftAndPaintsTheNewestFrameUpright)
     EXPECT_EQ(widget->geometry(), QRect(0, 0, 640, 480));
     EXPECT_FALSE(widget->ShowNewestFrame());
 
-    test::TwoTonePicture picture(63, 48);  // an odd width: padded rows
+    test::TwoTonePicture picture(63, 48); // an odd width: padded rows
     store->PresentFrame(picture.header, picture.rows.data());
     ASSERT_TRUE(widget->ShowNewestFrame());
     EXPECT_FALSE(widget->ShowNewestFrame());
@@ -162,7 +162,7 @@ TEST_F(QtCaptureWindowTest, AWindowWhoseWidgetIsDestroyedStopsAndNoLongerExists)
     ASSERT_EQ(window->SetPreview(true), 1);
     parent.reset();
     EXPECT_FALSE(window->Exists());
-    EXPECT_EQ(window->GetVideoFormatSize(), 0);  // the driver was disconnected
+    EXPECT_EQ(window->GetVideoFormatSize(), 0); // the driver was disconnected
     window.reset();
 }
 

@@ -183,7 +183,7 @@ TEST(SystemDriverCatalog, CamerasComeFirstThenTheTestPatternAtMostTen)
     ASSERT_TRUE(twelve.Describe(9, name, version));
     EXPECT_EQ(name, "Brightowl Test Pattern");
     EXPECT_FALSE(twelve.Describe(10, name, version));
-    EXPECT_EQ(twelve.Create(0), nullptr);  // no way to make it: none
+    EXPECT_EQ(twelve.Create(0), nullptr); // no way to make it: none
 }
 
 // A preview sink that keeps the header of every frame.
@@ -224,7 +224,10 @@ public:
         if (chosen)
             driverTookMode = driver.SetMode(*chosen);
     }
-    void ShowSourceDialog(CaptureDriver& driver, void*) override { driver.SetControl(TestPatternDriver::kBrightnessControl, 255); }
+    void ShowSourceDialog(CaptureDriver& driver, void*) override
+    {
+        driver.SetControl(TestPatternDriver::kBrightnessControl, 255);
+    }
 
     std::optional<VideoMode> chosen;
     bool driverTookMode = false;
@@ -241,7 +244,7 @@ protected:
         std::atomic<bool> running{false};
         std::atomic<bool> overlapped{false};
         std::atomic<int> sleepMs{0};
-        std::atomic<int64_t> oldestFrameUs{0};  // how long the stalest frame waited for its call
+        std::atomic<int64_t> oldestFrameUs{0}; // how long the stalest frame waited for its call
         std::thread::id thread;
     };
 
@@ -252,9 +255,9 @@ protected:
             state->overlapped = true;
         state->thread = std::this_thread::get_id();
         EXPECT_GT(frame.bytesUsed, 0u);
-        const int64_t nowUs = std::chrono::duration_cast<std::chrono::microseconds>(
-                                  std::chrono::steady_clock::now().time_since_epoch())
-                                  .count();
+        const int64_t nowUs =
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                .count();
         state->oldestFrameUs = std::max(state->oldestFrameUs.load(), nowUs - frame.timestampUs);
         if (state->sleepMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(state->sleepMs.load()));
@@ -314,13 +317,13 @@ TEST_F(DriverCaptureWindowTest, ThePreviewShowsDecodedFramesOnlyWhileItIsOn)
     ASSERT_TRUE(WaitFor([&] { return sink.Count() >= 3; }));
     const BitmapInfoHeader header = sink.Last();
     EXPECT_EQ(header.biWidth, 640);
-    EXPECT_EQ(header.biHeight, 480);  // bottom-up
+    EXPECT_EQ(header.biHeight, 480); // bottom-up
     EXPECT_EQ(header.biBitCount, 24);
     EXPECT_EQ(window.SetPreview(false), 1);
     const size_t stopped = sink.Count();
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(sink.Count(), stopped);
-    EXPECT_EQ(state.calls, 0);  // no streaming: no callback
+    EXPECT_EQ(state.calls, 0); // no streaming: no callback
 }
 
 TEST_F(DriverCaptureWindowTest, StreamingCallsTheCallbackOnTheDriversThreadAndNotAfterAbort)
@@ -334,7 +337,7 @@ TEST_F(DriverCaptureWindowTest, StreamingCallsTheCallbackOnTheDriversThreadAndNo
     EXPECT_FALSE(state.running);
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(state.calls, afterAbort);
-    EXPECT_EQ(sink.Count(), 0u);  // no preview asked for
+    EXPECT_EQ(sink.Count(), 0u); // no preview asked for
 }
 
 // A callback slower than the frame rate gets the newest frames, one at a time, without a backlog.
@@ -443,7 +446,8 @@ TEST(CaptureDeviceWithTestPattern, StreamsJpegsIntoTheSlotInBothPixelFormats)
     ASSERT_TRUE(device.GetDriverDescription(0, name, 80, version, 80));
     EXPECT_STREQ(name, "Brightowl Test Pattern");
 
-    for (const VideoMode& mode : {VideoMode{kFourCcYuyv, {640, 480}, {1, 30}}, VideoMode{kBiRgb, {320, 240}, {1, 30}}}) {
+    for (const VideoMode& mode :
+         {VideoMode{kFourCcYuyv, {640, 480}, {1, 30}}, VideoMode{kBiRgb, {320, 240}, {1, 30}}}) {
         dialogs.chosen = mode;
         ASSERT_EQ(device.ShowFormatDialog(), 0);
         int32_t width = 0, height = 0;

@@ -1,5 +1,5 @@
-#include "capture/TestPatternRenderer.h"
 #include "capture/V4lConvertDecompressor.h"
+#include "capture/TestPatternRenderer.h"
 
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
@@ -134,13 +134,13 @@ TEST_P(DecompressFormatTest, DecodesToTheBottomUpReferencePicture)
     EXPECT_LE(difference / static_cast<double>(reference.size()), c.tolerance);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, DecompressFormatTest,
-    testing::Values(FormatCase{"yuyv", V4L2_PIX_FMT_YUYV, 16, 8.0}, FormatCase{"uyvy", V4L2_PIX_FMT_UYVY, 16, 8.0},
-                    FormatCase{"bgr24TopDown", V4L2_PIX_FMT_BGR24, 24, 0.0},
-                    FormatCase{"rgb24TopDown", V4L2_PIX_FMT_RGB24, 24, 0.0},
-                    FormatCase{"mjpeg", V4L2_PIX_FMT_MJPEG, 24, 4.0}),
-    [](const testing::TestParamInfo<FormatCase>& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formats, DecompressFormatTest,
+                         testing::Values(FormatCase{"yuyv", V4L2_PIX_FMT_YUYV, 16, 8.0},
+                                         FormatCase{"uyvy", V4L2_PIX_FMT_UYVY, 16, 8.0},
+                                         FormatCase{"bgr24TopDown", V4L2_PIX_FMT_BGR24, 24, 0.0},
+                                         FormatCase{"rgb24TopDown", V4L2_PIX_FMT_RGB24, 24, 0.0},
+                                         FormatCase{"mjpeg", V4L2_PIX_FMT_MJPEG, 24, 4.0}),
+                         [](const testing::TestParamInfo<FormatCase>& param) { return std::string(param.param.name); });
 
 TEST(V4lConvertDecompressor, NoneForTwentyFourBitRowsOrFormatsItDoesNotKnow)
 {
@@ -179,12 +179,12 @@ TEST(V4lConvertDecompressor, OddWidthsGetPaddedRows)
     std::vector<uint8_t> frame(5 * 3 * 3);
     for (size_t row = 0; row < 3; ++row)
         for (size_t i = 0; i < 15; ++i)
-            frame[row * 15 + i] = static_cast<uint8_t>(10 * row + 1);  // top row 1, then 11, 21
+            frame[row * 15 + i] = static_cast<uint8_t>(10 * row + 1); // top row 1, then 11, 21
     auto picture = decompressor->Decompress(frame.data(), static_cast<uint32_t>(frame.size()));
     ASSERT_NE(picture, nullptr);
     const uint8_t* rows = picture->Rows();
-    EXPECT_EQ(rows[0], 21);        // bottom row first
-    EXPECT_EQ(rows[16], 11);       // 15 bytes and one pad byte per row
+    EXPECT_EQ(rows[0], 21);  // bottom row first
+    EXPECT_EQ(rows[16], 11); // 15 bytes and one pad byte per row
     EXPECT_EQ(rows[32], 1);
 }
 

@@ -28,7 +28,7 @@ struct FakeCaptureScript
     bool previewSucceeds = true;
     bool sequenceSucceeds = true;
     BitmapInfoHeader format = DefaultFakeFormat();
-    std::vector<uint8_t> formatTail;  // bytes after the header in the format block
+    std::vector<uint8_t> formatTail; // bytes after the header in the format block
     // Made by LocateDecompressor; none means frames are used as they come.
     std::function<std::unique_ptr<Decompressor>()> decompressor;
     CaptureParms parms;
@@ -153,7 +153,7 @@ class FakeCaptureWindowFactory : public CaptureWindowFactory
 public:
     FakeCaptureWindow::Script script;
     bool createFails = false;
-    FakeCaptureWindow* window = nullptr;  // the last window made; owned by its caller
+    FakeCaptureWindow* window = nullptr; // the last window made; owned by its caller
     std::vector<std::pair<std::string, std::string>> drivers{{"Fake Camera", "1.0"}};
 
     std::unique_ptr<CaptureWindow> Create(const std::string& name, void*, int32_t x, int32_t y, int32_t width,
