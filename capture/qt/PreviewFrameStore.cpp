@@ -29,4 +29,10 @@ bool PreviewFrameStore::TakeNewest(BitmapInfoHeader& header, std::vector<uint8_t
     return true;
 }
 
+void PreviewFrameStore::Drop()
+{
+    std::lock_guard lock(mutex_);
+    fresh_ = false;
+}
+
 } // namespace brightowl

@@ -18,6 +18,8 @@ public:
     // Swaps the newest frame into rows (24-bit BGR, bottom-up, padded) when one has arrived since
     // the last call; false when there is none new.
     bool TakeNewest(BitmapInfoHeader& header, std::vector<uint8_t>& rows);
+    // Forgets a frame not yet taken.
+    void Drop();
 
 private:
     std::mutex mutex_;

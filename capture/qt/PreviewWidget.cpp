@@ -44,6 +44,13 @@ bool PreviewWidget::ShowNewestFrame()
     return true;
 }
 
+void PreviewWidget::Clear()
+{
+    store_->Drop();
+    rows_.clear();
+    update();
+}
+
 void PreviewWidget::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);

@@ -29,6 +29,8 @@ public:
 
     // Takes the newest frame from the store and repaints; false when no new frame has arrived.
     bool ShowNewestFrame();
+    // Shows black until the next frame (the driver has gone).
+    void Clear();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

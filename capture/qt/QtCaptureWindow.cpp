@@ -30,6 +30,15 @@ QtCaptureWindow::~QtCaptureWindow()
     delete widget_.data();
 }
 
+// A picture of a driver that is no longer connected would mislead: the preview turns black.
+int32_t QtCaptureWindow::DriverDisconnect()
+{
+    const int32_t result = DriverCaptureWindow::DriverDisconnect();
+    if (result != 0 && widget_)
+        widget_->Clear();
+    return result;
+}
+
 int32_t QtCaptureWindow::SetPreview(bool on)
 {
     const int32_t result = DriverCaptureWindow::SetPreview(on);

@@ -26,6 +26,7 @@ public:
     QtCaptureWindow& operator=(const QtCaptureWindow&) = delete;
 
     bool Exists() const override { return !widget_.isNull(); }
+    int32_t DriverDisconnect() override;
     int32_t SetPreview(bool on) override;
     int32_t SetPreviewRate(int32_t milliseconds) override;
 

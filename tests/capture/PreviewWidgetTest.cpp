@@ -148,6 +148,8 @@ TEST_F(QtCaptureWindowTest, ThePreviewRunsLiveAndTheWindowGoesWithItsParent)
     device.ShutdownCapture();
     EXPECT_FALSE(device.IsStreaming());
     EXPECT_FALSE(device.IsPreviewing());
+    const QImage afterDisconnect = widget->grab().toImage();
+    EXPECT_EQ(qRed(afterDisconnect.pixel(300, 470)) + qGreen(afterDisconnect.pixel(300, 470)), 0);
     parent.reset();
     device.ShutdownCapture();
 }
