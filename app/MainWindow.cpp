@@ -33,7 +33,7 @@ constexpr std::array<uint32_t, 3> kPaneIds = {StringId::UsersPane, StringId::Ser
 constexpr int kPaneNudgeMs = 500;
 constexpr auto kExitWaitStep = std::chrono::milliseconds(300);
 constexpr int kExitWaitSteps = 20;
-constexpr int kPanePadding = 4;  // each side of a pane's text, inside its frame
+constexpr int kPanePadding = 4; // each side of a pane's text, inside its frame
 
 } // namespace
 
@@ -59,23 +59,20 @@ void MainWindow::Construct()
     videoArea_ = new QWidget(this);
     videoArea_->setObjectName("videoArea");
     setCentralWidget(videoArea_);
-    if (!CreateStatusBar())
-    {
+    if (!CreateStatusBar()) {
         ShowMessage("ERROR", "Failed to create status bar");
-        return;  // no window: nothing to close, nothing to save
+        return; // no window: nothing to close, nothing to save
     }
     created_ = true;
 
     const int32_t firstRun = LoadSettings();
-    if (!services_.startSocketLayer())
-    {
+    if (!services_.startSocketLayer()) {
         ShowMessage("ERROR", "Fatal error initializing sockets!");
         CloseAtStartUp();
         return;
     }
     if (captureDevice_.CreateCaptureWindow(videoArea_, settings_.driverIndex,
-                                           static_cast<int32_t>(settings_.jpegQuality)) == -1)
-    {
+                                           static_cast<int32_t>(settings_.jpegQuality)) == -1) {
         ShowMessage("ERROR", "Error initializing vfw capture window!\nTry reinstalling camera drivers and ensure it "
                              "is plugged in.");
         CloseAtStartUp();
@@ -85,8 +82,7 @@ void MainWindow::Construct()
                                                      settings_.camUrl, captureDevice_, services_.prompt);
     serverRunning_ = 0;
     FitWindowToVideo();
-    if (firstRun == 1)
-    {
+    if (firstRun == 1) {
         WizardDialog wizard(*this, this);
         wizard.exec();
     }
@@ -102,8 +98,7 @@ bool MainWindow::CreateStatusBar()
 {
     QStatusBar* bar = statusBar();
     bar->setSizeGripEnabled(false);
-    for (std::size_t i = 0; i < kPaneIds.size(); ++i)
-    {
+    for (std::size_t i = 0; i < kPaneIds.size(); ++i) {
         const char* initial = LoadResourceString(kPaneIds[i]);
         if (initial == nullptr)
             return false;
@@ -151,8 +146,7 @@ void MainWindow::FitWindowToVideo()
 {
     int32_t width = 0;
     int32_t height = 0;
-    if (captureDevice_.GetImageSize(width, height) != 0 || width <= 0 || height <= 0)
-    {
+    if (captureDevice_.GetImageSize(width, height) != 0 || width <= 0 || height <= 0) {
         width = kDefaultVideoWidth;
         height = kDefaultVideoHeight;
     }
@@ -165,8 +159,8 @@ void MainWindow::FitWindowToVideo()
     videoArea_->setFixedSize(width, height);
     for (QWidget* child : videoArea_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
         child->setGeometry(0, 0, width, height);
-    const int menuHeight = menuBar()->heightForWidth(width) > 0 ? menuBar()->heightForWidth(width)
-                                                                 : menuBar()->sizeHint().height();
+    const int menuHeight =
+        menuBar()->heightForWidth(width) > 0 ? menuBar()->heightForWidth(width) : menuBar()->sizeHint().height();
     setFixedSize(width, menuHeight + height + statusBar()->sizeHint().height());
     move(topLeft);
     update();
@@ -174,8 +168,7 @@ void MainWindow::FitWindowToVideo()
 
 void MainWindow::RunCommand(int32_t command)
 {
-    switch (command)
-    {
+    switch (command) {
     case Command::Exit:
         return OnExit();
     case Command::Preview:
@@ -275,8 +268,7 @@ void MainWindow::OnStartServer()
 {
     if (serverRunning_ != 0 || controller_ == nullptr)
         return;
-    if (controller_->StartServer() != 0)
-    {
+    if (controller_->StartServer() != 0) {
         ShowMessage("Error", "There was an error starting the server.  Your camera may not be working properly.");
         return;
     }
@@ -330,8 +322,10 @@ void MainWindow::UpdatePanes()
         return;
     if (controller_ != nullptr)
         SetPaneText(panes_[0], QStringLiteral("%1 user(s) connected").arg(controller_->GetConnectionCount()));
-    SetPaneText(panes_[1], serverRunning_ != 0 ? QStringLiteral("Server Running") : QStringLiteral("Server Not Running"));
-    SetPaneText(panes_[2], captureDevice_.IsPreviewing() ? QStringLiteral("Previewing") : QStringLiteral("Not Previewing"));
+    SetPaneText(panes_[1],
+                serverRunning_ != 0 ? QStringLiteral("Server Running") : QStringLiteral("Server Not Running"));
+    SetPaneText(panes_[2],
+                captureDevice_.IsPreviewing() ? QStringLiteral("Previewing") : QStringLiteral("Not Previewing"));
 }
 
 void MainWindow::SetPaneText(QLabel* pane, const QString& text)

@@ -109,7 +109,7 @@ private:
     CaptureDevice captureDevice_;
 
     QWidget* videoArea_ = nullptr;
-    std::array<QLabel*, 3> panes_{};  // users, server, preview
+    std::array<QLabel*, 3> panes_{}; // users, server, preview
     // Wakes the event loop now and then while the server runs, so that the users pane, which
     // server threads change without waking this thread, is never more than a moment behind.
     QTimer paneNudge_;

@@ -11,15 +11,12 @@ void BuildMenuBar(QMenuBar& menuBar, std::span<const MenuEntry> menu, const std:
 {
     QMenu* popup = nullptr;
     const char* popupText = nullptr;
-    for (const MenuEntry& entry : menu)
-    {
-        if (popup == nullptr || QString::fromLatin1(popupText) != QString::fromLatin1(entry.popup))
-        {
+    for (const MenuEntry& entry : menu) {
+        if (popup == nullptr || QString::fromLatin1(popupText) != QString::fromLatin1(entry.popup)) {
             popupText = entry.popup;
             popup = menuBar.addMenu(QString::fromLatin1(entry.popup));
         }
-        if (entry.text == nullptr)
-        {
+        if (entry.text == nullptr) {
             popup->addSeparator();
             continue;
         }

@@ -19,23 +19,20 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
-    if (argc != 3)
-    {
+    if (argc != 3) {
         std::fprintf(stderr, "usage: readme_pdf <README.md> <readme.pdf>\n");
         return 2;
     }
 
     QFile source(QString::fromLocal8Bit(argv[1]));
-    if (!source.open(QIODevice::ReadOnly))
-    {
+    if (!source.open(QIODevice::ReadOnly)) {
         std::fprintf(stderr, "readme_pdf: cannot read %s\n", argv[1]);
         return 1;
     }
     QTextDocument document;
     document.setMarkdown(QString::fromUtf8(source.readAll()), QTextDocument::MarkdownDialectGitHub);
     // Code blocks come in as unbreakable lines; on paper a long command would run off the page.
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
-    {
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         if (!block.blockFormat().nonBreakableLines())
             continue;
         QTextBlockFormat format = block.blockFormat();
@@ -45,8 +42,7 @@ int main(int argc, char* argv[])
 
     // Written beside the target and renamed over it, so a failed build leaves no half a PDF.
     QSaveFile target(QString::fromLocal8Bit(argv[2]));
-    if (!target.open(QIODevice::WriteOnly))
-    {
+    if (!target.open(QIODevice::WriteOnly)) {
         std::fprintf(stderr, "readme_pdf: cannot write %s\n", argv[2]);
         return 1;
     }
@@ -58,8 +54,7 @@ int main(int argc, char* argv[])
                                          QPageLayout::Millimeter));
         document.print(&writer);
     }
-    if (!target.commit())
-    {
+    if (!target.commit()) {
         std::fprintf(stderr, "readme_pdf: cannot write %s\n", argv[2]);
         return 1;
     }

@@ -139,7 +139,7 @@ protected:
         opened_.push_back(url);
         return true;
     }};
-    SystemDriverCatalog catalog_;  // the test pattern is driver 0, the only one
+    SystemDriverCatalog catalog_; // the test pattern is driver 0, the only one
     ScriptedDriverDialogs driverDialogs_;
     QtCaptureWindowFactory qtWindows_{catalog_, driverDialogs_};
     NotingCaptureWindowFactory factory_{qtWindows_, events_};

@@ -30,8 +30,7 @@ protected:
         poll.setInterval(20);
         bool ran = false;
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (!ran && app.Window() != nullptr && app.Window()->isVisible())
-            {
+            if (!ran && app.Window() != nullptr && app.Window()->isVisible()) {
                 ran = true;
                 if (whenShown)
                     whenShown(*app.Window());
@@ -125,7 +124,7 @@ TEST_F(LifecycleTest, ExitWithTheServerRunningStopsItHidesTheWindowAndSavesBefor
     Settings savedAtThanks;
     const int code = RunProgram([&](MainWindow& window) {
         window.HostSettings().port = 0;
-        window.HostSettings().maxClients = 9;  // a change that only the closing save stores
+        window.HostSettings().maxClients = 9; // a change that only the closing save stores
         window.ApplySettings();
         window.RunCommand(Command::StartServer);
         ASSERT_TRUE(window.IsServerRunning());
@@ -184,7 +183,7 @@ TEST_F(LifecycleTest, SocketLayerFailureStopsTheStartUpSavesThanksAndEndsWithout
     EXPECT_EQ(RunProgram([&](MainWindow&) { loopRan = true; }), 1);
     EXPECT_FALSE(loopRan);
     EXPECT_FALSE(windowShownAtThanks);
-    EXPECT_EQ(events_, (std::vector<std::string>{"socket layer after settings"}));  // no capture window
+    EXPECT_EQ(events_, (std::vector<std::string>{"socket layer after settings"})); // no capture window
     const auto boxes = prompt_.Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "ERROR");
@@ -197,7 +196,7 @@ TEST_F(LifecycleTest, SocketLayerFailureStopsTheStartUpSavesThanksAndEndsWithout
 
 TEST_F(LifecycleTest, CaptureWindowFailureStopsTheStartUpBeforeTheWizardAndStillSavesAndThanks)
 {
-    factory_.fail = true;  // and a first run: the wizard must not come
+    factory_.fail = true; // and a first run: the wizard must not come
     answerer_.Then(ModalAnswerer::Accept());
     bool loopRan = false;
     EXPECT_EQ(RunProgram([&](MainWindow&) { loopRan = true; }), 1);
@@ -216,7 +215,7 @@ TEST_F(LifecycleTest, ApplySettingsBeforeTheControllerExistsDoesNothing)
 {
     socketsWork_ = false;
     answerer_.Then(ModalAnswerer::Accept());
-    MainWindow window(Services());  // stops before the controller, closed at once
+    MainWindow window(Services()); // stops before the controller, closed at once
     ASSERT_TRUE(window.IsClosed());
     ASSERT_EQ(window.Controller(), nullptr);
     window.HostSettings().jpegQuality = 5;

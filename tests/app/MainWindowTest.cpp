@@ -70,7 +70,7 @@ protected:
 
     void CloseWindow(std::unique_ptr<MainWindow>& window)
     {
-        answerer_.Then(ModalAnswerer::Accept());  // the closing dialog
+        answerer_.Then(ModalAnswerer::Accept()); // the closing dialog
         window->close();
         window.reset();
     }
@@ -121,8 +121,7 @@ TEST_F(MainWindowTest, StartsPreviewingInAFixedWindowWithTheMenuAndThreePanes)
 
     QStringList popups;
     int items = 0;
-    for (QAction* popup : window_->menuBar()->actions())
-    {
+    for (QAction* popup : window_->menuBar()->actions()) {
         popups << popup->text();
         for (QAction* item : popup->menu()->actions())
             items += item->isSeparator() ? 0 : 1;
@@ -135,8 +134,7 @@ TEST_F(MainWindowTest, PanesAreAsWideAsTheirInitialTextsAndKeepTheirWidths)
 {
     window_ = OpenWindow();
     const QFontMetrics metrics = window_->statusBar()->fontMetrics();
-    for (uint32_t id : {StringId::UsersPane, StringId::ServerPane, StringId::PreviewPane})
-    {
+    for (uint32_t id : {StringId::UsersPane, StringId::ServerPane, StringId::PreviewPane}) {
         const auto* pane = window_->findChild<QLabel*>(QStringLiteral("pane%1").arg(id));
         ASSERT_NE(pane, nullptr);
         const int textWidth = metrics.horizontalAdvance(QString::fromLatin1(LoadResourceString(id)));
@@ -189,7 +187,7 @@ TEST_P(MainWindowGuardTest, RefusesWithItsMessageWhileTheServerRuns)
     EXPECT_EQ(boxes[0].caption, "Server Message");
     EXPECT_EQ(boxes[0].text, GetParam().message);
     EXPECT_EQ(boxes[0].icon, PromptIcon::None);
-    EXPECT_TRUE(answerer_.Seen().empty());  // no dialog ran
+    EXPECT_TRUE(answerer_.Seen().empty()); // no dialog ran
     EXPECT_EQ(driverDialogs_.formatDialogs + driverDialogs_.sourceDialogs, 0);
     EXPECT_TRUE(window_->HostCaptureDevice().IsPreviewing());
     EXPECT_TRUE(window_->IsServerRunning());
@@ -197,14 +195,12 @@ TEST_P(MainWindowGuardTest, RefusesWithItsMessageWhileTheServerRuns)
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, MainWindowGuardTest,
-    testing::Values(GuardCase{"Preview", Command::Preview, "Please shut down the server before changing preview mode."},
-                    GuardCase{"SelectDriver", Command::SelectDriver,
-                              "Please shut down the server before changing video drivers."},
-                    GuardCase{"Format", Command::Format,
-                              "Please shut down the server before making changes to the Video Format."},
-                    GuardCase{"Source", Command::Source,
-                              "Please shut down the server before making changes to the Video Source."},
-                    GuardCase{"Wizard", Command::Wizard, "Please shut down the server before using the wizard."}),
+    testing::Values(
+        GuardCase{"Preview", Command::Preview, "Please shut down the server before changing preview mode."},
+        GuardCase{"SelectDriver", Command::SelectDriver, "Please shut down the server before changing video drivers."},
+        GuardCase{"Format", Command::Format, "Please shut down the server before making changes to the Video Format."},
+        GuardCase{"Source", Command::Source, "Please shut down the server before making changes to the Video Source."},
+        GuardCase{"Wizard", Command::Wizard, "Please shut down the server before using the wizard."}),
     [](const testing::TestParamInfo<GuardCase>& param) { return std::string(param.param.name); });
 
 TEST_F(MainWindowTest, SetupAboutViewLogReadmeAndStopStillWorkWhileTheServerRuns)
@@ -255,11 +251,11 @@ TEST_F(MainWindowTest, ViewLogOpensAnExistingLogAndReadmeReportsAMissingFile)
 TEST_F(MainWindowTest, StartAndStopTwiceChangeOnlyOnce)
 {
     window_ = OpenWindow();
-    window_->RunCommand(Command::StopServer);  // not running: nothing
+    window_->RunCommand(Command::StopServer); // not running: nothing
     EXPECT_FALSE(window_->IsServerRunning());
     StartServer();
     const uint32_t port = window_->Controller()->GetListeningPort();
-    window_->RunCommand(Command::StartServer);  // running: nothing, no message
+    window_->RunCommand(Command::StartServer); // running: nothing, no message
     EXPECT_TRUE(prompt_.Boxes().empty());
     EXPECT_EQ(window_->Controller()->GetListeningPort(), port);
     EXPECT_TRUE(PanesRead("0 user(s) connected", "Server Running", "Previewing"));
@@ -271,7 +267,7 @@ TEST_F(MainWindowTest, StartAndStopTwiceChangeOnlyOnce)
     EXPECT_TRUE(prompt_.Boxes().empty());
     EXPECT_TRUE(PanesRead("0 user(s) connected", "Server Not Running", "Previewing"));
 
-    StartServer();  // and again after a stop
+    StartServer(); // and again after a stop
     window_->RunCommand(Command::StopServer);
     EXPECT_FALSE(window_->IsServerRunning());
 }
@@ -279,7 +275,7 @@ TEST_F(MainWindowTest, StartAndStopTwiceChangeOnlyOnce)
 TEST_F(MainWindowTest, StartServerWithoutACameraReportsItAndStaysStopped)
 {
     Settings noCamera;
-    noCamera.driverIndex = 7;  // no driver there
+    noCamera.driverIndex = 7; // no driver there
     window_ = OpenWindow(noCamera);
     EXPECT_EQ(window_->VideoWidth(), 640);
     EXPECT_EQ(window_->VideoHeight(), 480);
@@ -292,7 +288,7 @@ TEST_F(MainWindowTest, StartServerWithoutACameraReportsItAndStaysStopped)
     EXPECT_TRUE(PanesRead("0 user(s) connected", "Server Not Running", "Not Previewing"));
 
     prompt_.Clear();
-    window_->RunCommand(Command::Format);  // no driver: nothing, and no message
+    window_->RunCommand(Command::Format); // no driver: nothing, and no message
     window_->RunCommand(Command::Preview);
     EXPECT_TRUE(prompt_.Boxes().empty());
     EXPECT_EQ(driverDialogs_.formatDialogs, 0);
@@ -317,7 +313,7 @@ TEST_F(MainWindowTest, PreviewStaysAsItWasWhileTheServerRuns)
 TEST_F(MainWindowTest, OneConnectedViewerShowsAsOneUserWithinASecondWithoutOtherEvents)
 {
     window_ = OpenWindow();
-    window_->RunCommand(Command::Preview);  // no preview frames to wake the loop
+    window_->RunCommand(Command::Preview); // no preview frames to wake the loop
     StartServer();
     ASSERT_TRUE(PanesRead("0 user(s) connected", "Server Running", "Not Previewing"));
 
@@ -333,7 +329,7 @@ TEST_F(MainWindowTest, OneConnectedViewerShowsAsOneUserWithinASecondWithoutOther
     EXPECT_EQ(PaneText(*window_, StringId::UsersPane), QString("1 user(s) connected"));
     EXPECT_EQ(window_->Controller()->GetConnectionCount(), 1);
 
-    viewer.reset();  // a viewer that reads nothing would hold its thread until the send time-out
+    viewer.reset(); // a viewer that reads nothing would hold its thread until the send time-out
     window_->RunCommand(Command::StopServer);
     EXPECT_TRUE(PanesRead("0 user(s) connected", "Server Not Running", "Not Previewing"));
 }
@@ -380,7 +376,7 @@ TEST_F(MainWindowTest, FitWindowToVideoGivesTheVideoAndTheStatusBarAndKeepsTheCo
     EXPECT_EQ(window_->pos(), corner);
     EXPECT_EQ(window_->minimumSize(), window_->maximumSize());
 
-    window_->RunCommand(Command::Source);  // the source dialog refits too, to the same size
+    window_->RunCommand(Command::Source); // the source dialog refits too, to the same size
     EXPECT_EQ(driverDialogs_.sourceDialogs, 1);
     EXPECT_EQ(window_->VideoArea()->size(), QSize(320, 240));
 }
