@@ -60,6 +60,10 @@ bool CameraApp::InitInstance()
 
 int CameraApp::ExitInstance()
 {
+    // A loop that ended with the window still open (the session ending, say) closes it first, so
+    // that its destruction steps run as on every other end.
+    if (window_ && window_->IsCreated() && !window_->IsClosed())
+        window_->close();
     if (platform_)
         platform_->prompt.SetOwner(nullptr);
     window_.reset();

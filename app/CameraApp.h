@@ -29,7 +29,7 @@ public:
     // Icon, main window, show, fit; false when the main window did not come up (it closed or was
     // never made during its construction), in which case no event loop runs.
     bool InitInstance();
-    // Deletes the main window if it still exists; 1, the program's exit code.
+    // Closes and deletes the main window if it still exists; 1, the program's exit code.
     int ExitInstance();
 
     // The main window while it exists.

@@ -166,6 +166,19 @@ TEST_F(LifecycleTest, TheCloseBoxAsksNothingAndStillStopsTheServerAndThanks)
     EXPECT_EQ(Seen(), (std::vector<QString>{"brightowl::ThankYouDialog"}));
 }
 
+TEST_F(LifecycleTest, ALoopThatEndsWithTheWindowOpenStillRunsTheDestructionSteps)
+{
+    StoreSettings(Settings{});
+    answerer_.Then(ModalAnswerer::Accept());
+    const int code = RunProgram([&](MainWindow& window) {
+        window.HostSettings().maxClients = 7;
+        QCoreApplication::quit();
+    });
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(Seen(), (std::vector<QString>{"brightowl::ThankYouDialog"}));
+    EXPECT_EQ(StoredSettings().maxClients, 7u);
+}
+
 TEST_F(LifecycleTest, SocketLayerFailureStopsTheStartUpSavesThanksAndEndsWithoutTheWindow)
 {
     Settings stored;
