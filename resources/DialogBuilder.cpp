@@ -69,6 +69,27 @@ void ShowIcon(QLabel& label, QSize size)
     label.setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
+// The templates were drawn for a font whose widths differ a little from the desktop's: a one-line
+// label whose text is wider than its box grows to its text, keeping its aligned edge, so that it is
+// not cut off (word wrap would push the rest below the box).
+QRect WidenToText(const QLabel& label, QRect box, int dialogWidth)
+{
+    const QFontMetrics metrics = label.fontMetrics();
+    if (box.height() >= 2 * metrics.height())
+        return box;
+    const int needed = metrics.horizontalAdvance(label.text());
+    if (needed <= box.width())
+        return box;
+    const int grow = needed - box.width();
+    if (label.alignment() & Qt::AlignHCenter)
+        box.adjust(-grow / 2, 0, grow - grow / 2, 0);
+    else if (label.alignment() & Qt::AlignRight)
+        box.adjust(-grow, 0, 0, 0);
+    else
+        box.adjust(0, 0, grow, 0);
+    return box.intersected(QRect(0, box.y(), dialogWidth, box.height()));
+}
+
 void Configure(QWidget& widget, const ControlTemplate& control, QRect pixels, QDialog& dialog)
 {
     const QString text = ToQString(control.text);
@@ -98,7 +119,8 @@ void Configure(QWidget& widget, const ControlTemplate& control, QRect pixels, QD
             label->setText(text);
             label->setTextFormat(Qt::PlainText);
             label->setAlignment(LabelAlignment(control.style));
-            label->setWordWrap(true);
+            label->setWordWrap(pixels.height() >= 2 * label->fontMetrics().height());
+            pixels = WidenToText(*label, pixels, dialog.width());
         }
     }
     widget.setGeometry(pixels);
