@@ -1,6 +1,7 @@
 #include "resources/DialogBuilder.h"
 
-#include <QApplication>
+#include "resources/AppIcon.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -12,6 +13,8 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include <algorithm>
+#include <charconv>
 #include <string>
 
 namespace brightowl {
@@ -59,10 +62,12 @@ QWidget* MakeDefaultControl(const ControlTemplate& control, QWidget* parent)
     return new QLabel(parent);
 }
 
-// The icon controls show the application's icon, which the application sets as its window icon.
-void ShowIcon(QLabel& label, QSize size)
+// An icon control shows the icon resource its template names (106, the application's icon).
+void ShowIcon(QLabel& label, std::string_view number, QSize size)
 {
-    const QIcon icon = QApplication::windowIcon();
+    int32_t id = 0;
+    std::from_chars(number.data(), number.data() + number.size(), id);
+    const QIcon icon = LoadIconResource(id);
     const int side = std::min(size.width(), size.height());
     if (!icon.isNull())
         label.setPixmap(icon.pixmap(side, side));
@@ -114,7 +119,7 @@ void Configure(QWidget& widget, const ControlTemplate& control, QRect pixels, QD
         pixels.setHeight(combo->sizeHint().height());
     } else if (auto* label = qobject_cast<QLabel*>(&widget)) {
         if (control.kind == ControlKind::Icon) {
-            ShowIcon(*label, pixels.size());
+            ShowIcon(*label, control.text, pixels.size());
         } else {
             label->setText(text);
             label->setTextFormat(Qt::PlainText);

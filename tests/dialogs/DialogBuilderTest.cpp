@@ -96,6 +96,9 @@ TEST_P(TemplateTest, BuildsNamedControlsInTabOrderAtTheirPlaces)
         }
         if (widget->focusPolicy() != Qt::NoFocus)
             focusable.push_back(widget);
+        if (control.kind == ControlKind::Icon) {
+            EXPECT_FALSE(qobject_cast<QLabel*>(widget)->pixmap().isNull()) << "icon " << control.text;
+        }
         if (auto* button = qobject_cast<QPushButton*>(widget)) {
             EXPECT_EQ(button->isDefault(), control.kind == ControlKind::DefaultPushButton);
         }
