@@ -1,5 +1,7 @@
 #include "dialogs/DriverSelectDialog.h"
 
+#include "capture/CaptureDevice.h"
+#include "capture/CaptureWindow.h"
 #include "dialogs/DriverList.h"
 #include "resources/DialogBuilder.h"
 #include "tests/dialogs/FakeDialogHost.h"
@@ -149,6 +151,47 @@ TEST(DriverSelectDialogTest, OpensAtTwentyDialogUnitsFromTheMainWindowsClientAre
     const QPoint clientOrigin = mainWindow.mapToGlobal(QPoint(0, mainWindow.menuBar()->height()));
     EXPECT_EQ(dialog.pos(), clientOrigin + offset);
     dialog.reject();
+}
+
+// Stands in for the platform's capture windows: knows driver names, makes no window.
+class NamesOnlyWindowFactory : public CaptureWindowFactory
+{
+public:
+    std::unique_ptr<CaptureWindow> Create(const std::string&, void*, int32_t, int32_t, int32_t, int32_t) override
+    {
+        return nullptr;
+    }
+    bool GetDriverDescription(uint32_t index, std::string& name, std::string& version) const override
+    {
+        if (index == 1) {
+            name = std::string(100, 'v');
+            version = "1.0";
+            return true;
+        }
+        if (index == 4) {
+            name = "Test pattern";
+            version = "1.2";
+            return true;
+        }
+        return false;
+    }
+};
+
+TEST(DriverSelectDialogTest, TheProgramsDialogListsAndConnectsTheCaptureDevicesDrivers)
+{
+    NamesOnlyWindowFactory factory;
+    CaptureDevice device(factory);
+    FakeDialogHost host;
+    host.device = &device;
+    DriverSelectDialog dialog(host, nullptr);
+    EXPECT_EQ(Entries(dialog), (QStringList{QString(79, 'v'), "Test pattern"}));
+    dialog.show();
+    dialog.findChild<QComboBox*>("1000")->setCurrentIndex(1);
+    dialog.findChild<QPushButton*>("1")->click();
+    EXPECT_EQ(host.settings.driverIndex, 4u);
+    // Without a capture window the connection fails; the device keeps the error and the dialog goes on.
+    EXPECT_EQ(device.LastError().code, CaptureError::ConnectFailed);
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"fit", "save"}));
 }
 
 } // namespace
