@@ -55,8 +55,8 @@ void DriverSelectDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     const DialogTemplate& dialogTemplate = *FindDialogTemplate("DriverSelect");
-    const QPoint offset = DialogBuilder::ToPixels(QPoint(dialogTemplate.x, dialogTemplate.y),
-                                                  DialogBuilder::BaseUnits(font()));
+    const QPoint offset =
+        DialogBuilder::ToPixels(QPoint(dialogTemplate.x, dialogTemplate.y), DialogBuilder::BaseUnits(font()));
     PlaceInOwnerClientArea(*this, offset.x(), offset.y());
 }
 

@@ -41,7 +41,7 @@ constexpr std::array kOpenErrors = {
     OpenError{32, "The specified dynamic-link library was not found."},
 };
 
-// Where a registered command takes its address: the Windows-style "%1" and the desktop entry
+// Where a registered command takes its address: the registered "%1" and the desktop entry
 // field codes for URLs and files.
 constexpr std::array<std::string_view, 5> kPlaceholders = {"%1", "%u", "%U", "%f", "%F"};
 

@@ -123,8 +123,8 @@ bool WizardDialog::IsPrivateAddress(const std::string& address)
     }
     const uint32_t value = pieces[0] * 0x1000000u + pieces[1] * 0x10000u + pieces[2] * 0x100u + pieces[3];
     auto within = [value](uint32_t low, uint32_t high) { return value >= low && value <= high; };
-    return within(0x0A000000u, 0x0AFFFFFFu) || within(0xAC100000u, 0xAC1FFFFFu) ||
-           within(0xC0A80000u, 0xC0A8FFFFu) || within(0xA9FE0000u, 0xA9FEFFFFu);
+    return within(0x0A000000u, 0x0AFFFFFFu) || within(0xAC100000u, 0xAC1FFFFFu) || within(0xC0A80000u, 0xC0A8FFFFu) ||
+           within(0xA9FE0000u, 0xA9FEFFFFu);
 }
 
 std::string WizardDialog::IndexPage(const std::string& address, int32_t port, const std::string& camUrl)

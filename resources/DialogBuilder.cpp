@@ -148,7 +148,8 @@ QSize DialogBuilder::BaseUnits(const QFont& font)
     // The average width is taken over the letters of the alphabet and rounded, as the dialog
     // manager does it.
     const QFontMetrics metrics(font);
-    const int alphabetWidth = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int alphabetWidth =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return {(alphabetWidth / 26 + 1) / 2, metrics.height()};
 }
 
@@ -179,8 +180,7 @@ void DialogBuilder::Build(QDialog& dialog, const DialogTemplate& dialogTemplate,
         QWidget* widget = factory ? factory(control, &dialog) : nullptr;
         if (widget == nullptr)
             widget = MakeDefaultControl(control, &dialog);
-        Configure(*widget, control, ToPixels(QRect(control.x, control.y, control.width, control.height), base),
-                  dialog);
+        Configure(*widget, control, ToPixels(QRect(control.x, control.y, control.width, control.height), base), dialog);
         if (widget->focusPolicy() != Qt::NoFocus) {
             if (previous != nullptr)
                 QWidget::setTabOrder(previous, widget);

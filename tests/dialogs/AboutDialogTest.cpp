@@ -28,8 +28,7 @@ void Click(QWidget& widget)
     }
 }
 
-template <typename Dialog>
-void ExpectLinkAttached(Dialog& dialog)
+template <typename Dialog> void ExpectLinkAttached(Dialog& dialog)
 {
     HyperlinkLabel* link = dialog.template findChild<HyperlinkLabel*>("1019");
     ASSERT_EQ(link, &dialog.Link());

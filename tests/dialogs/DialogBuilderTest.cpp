@@ -17,7 +17,7 @@ TEST(DialogBuilderTest, ConvertsDialogUnitsWithTheFontsBaseUnits)
 {
     const QSize base(6, 13);
     EXPECT_EQ(DialogBuilder::ToPixels(QRect(4, 8, 50, 14), base), QRect(6, 13, 75, 23));
-    EXPECT_EQ(DialogBuilder::ToPixels(QPoint(1, 1), base), QPoint(2, 2));  // 1.5 and 1.625 round up
+    EXPECT_EQ(DialogBuilder::ToPixels(QPoint(1, 1), base), QPoint(2, 2)); // 1.5 and 1.625 round up
     EXPECT_EQ(DialogBuilder::ToPixels(QPoint(20, 20), base), QPoint(30, 33));
 }
 
@@ -56,7 +56,7 @@ TEST_P(TemplateTest, ControlsLieInsideTheDialogWithDistinctIds)
         if (control.id != kNoId) {
             EXPECT_TRUE(ids.insert(control.id).second) << control.id;
         }
-        const int height = control.kind == ControlKind::ComboBox ? 14 : control.height;  // the list drops out
+        const int height = control.kind == ControlKind::ComboBox ? 14 : control.height; // the list drops out
         EXPECT_LE(control.x + control.width, dialogTemplate.width) << control.text;
         EXPECT_LE(control.y + height, dialogTemplate.height) << control.text;
     }
@@ -81,7 +81,8 @@ TEST_P(TemplateTest, BuildsNamedControlsInTabOrderAtTheirPlaces)
         if (control.id != kNoId) {
             EXPECT_EQ(widget->objectName(), QString::number(control.id));
         }
-        const QRect expected = DialogBuilder::ToPixels(QRect(control.x, control.y, control.width, control.height), base);
+        const QRect expected =
+            DialogBuilder::ToPixels(QRect(control.x, control.y, control.width, control.height), base);
         if (control.kind != ControlKind::Label || !(control.style & (style::kStaticCentre | style::kStaticRight))) {
             EXPECT_EQ(widget->pos(), expected.topLeft()) << control.text;
         }
@@ -89,7 +90,8 @@ TEST_P(TemplateTest, BuildsNamedControlsInTabOrderAtTheirPlaces)
         if (label != nullptr && control.kind == ControlKind::Label && widget->width() != expected.width()) {
             // A one-line label grows to a text wider than its box, and only then.
             EXPECT_GT(widget->width(), expected.width()) << control.text;
-            EXPECT_EQ(widget->width(), std::min(label->fontMetrics().horizontalAdvance(label->text()), dialog.width() - widget->x()));
+            EXPECT_EQ(widget->width(),
+                      std::min(label->fontMetrics().horizontalAdvance(label->text()), dialog.width() - widget->x()));
             EXPECT_EQ(widget->height(), expected.height()) << control.text;
         } else if (control.kind != ControlKind::ComboBox) {
             EXPECT_EQ(widget->size(), expected.size()) << control.text;
@@ -118,10 +120,10 @@ TEST_P(TemplateTest, LabelTextsFitTheirBoxes)
     DialogBuilder::Build(dialog, *GetParam());
     const QFontMetrics metrics(dialog.font());
     for (const QLabel* label : dialog.findChildren<QLabel*>()) {
-        if (label->text().isEmpty() || label->objectName() == "1019")  // the link fits itself to its text
+        if (label->text().isEmpty() || label->objectName() == "1019") // the link fits itself to its text
             continue;
-        const QRect needed = metrics.boundingRect(QRect(QPoint(0, 0), label->size()),
-                                                  static_cast<int>(Qt::TextWordWrap | label->alignment()), label->text());
+        const QRect needed = metrics.boundingRect(
+            QRect(QPoint(0, 0), label->size()), static_cast<int>(Qt::TextWordWrap | label->alignment()), label->text());
         EXPECT_LE(needed.width(), label->width()) << label->text().toStdString();
         EXPECT_LE(needed.height(), label->height()) << label->text().toStdString();
     }

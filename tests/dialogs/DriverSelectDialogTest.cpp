@@ -59,7 +59,7 @@ struct ChoiceCase
     std::string name;
     std::map<int32_t, std::string> drivers;
     QStringList shown;
-    int choose;  // list position
+    int choose; // list position
     uint32_t storedIndex;
 };
 
@@ -93,14 +93,19 @@ TEST_P(DriverChoiceTest, ListsTheDriversAndStoresAndConnectsTheChoice)
     EXPECT_EQ(host.calls, (std::vector<std::string>{"connect " + std::to_string(c.storedIndex), "fit", "save"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Drivers, DriverChoiceTest,
-    testing::Values(ChoiceCase{"ThreeDriversChooseThird", {{0, "Camera A"}, {1, "Camera B"}, {2, "Test pattern"}},
-                               {"Camera A", "Camera B", "Test pattern"}, 2, 2},
-                    ChoiceCase{"DriversAtZeroAndTwoChooseSecond", {{0, "Camera A"}, {2, "Test pattern"}},
-                               {"Camera A", "Test pattern"}, 1, 2},
-                    ChoiceCase{"OnlyTheLastIndex", {{9, "Camera J"}}, {"Camera J"}, 0, 9}),
-    [](const testing::TestParamInfo<ChoiceCase>& param) { return param.param.name; });
+INSTANTIATE_TEST_SUITE_P(Drivers, DriverChoiceTest,
+                         testing::Values(ChoiceCase{"ThreeDriversChooseThird",
+                                                    {{0, "Camera A"}, {1, "Camera B"}, {2, "Test pattern"}},
+                                                    {"Camera A", "Camera B", "Test pattern"},
+                                                    2,
+                                                    2},
+                                         ChoiceCase{"DriversAtZeroAndTwoChooseSecond",
+                                                    {{0, "Camera A"}, {2, "Test pattern"}},
+                                                    {"Camera A", "Test pattern"},
+                                                    1,
+                                                    2},
+                                         ChoiceCase{"OnlyTheLastIndex", {{9, "Camera J"}}, {"Camera J"}, 0, 9}),
+                         [](const testing::TestParamInfo<ChoiceCase>& param) { return param.param.name; });
 
 TEST(DriverSelectDialogTest, CancelAfterChangingTheSelectionChangesNothing)
 {

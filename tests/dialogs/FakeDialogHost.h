@@ -30,7 +30,7 @@ public:
     Prompt& HostPrompt() override { return prompt; }
 
     Settings settings;
-    CaptureDevice* device = nullptr;  // for the dialogs that reach the real capture device
+    CaptureDevice* device = nullptr; // for the dialogs that reach the real capture device
     RecordingPrompt prompt;
     std::vector<std::string> calls;
 };

@@ -119,7 +119,7 @@ TEST_F(HyperlinkLabelTest, HoverEndsAfterTheTimerFindsThePointerOutside)
     poll.start(5);
     loop.exec();
     EXPECT_FALSE(label->Hovering());
-    EXPECT_GE(elapsed.elapsed(), 50);  // at the first tick, not at once
+    EXPECT_GE(elapsed.elapsed(), 50); // at the first tick, not at once
     EXPECT_FALSE(label->font().underline());
     EXPECT_EQ(label->palette().color(QPalette::WindowText), HyperlinkLabel::kLinkColour);
 }
@@ -145,7 +145,7 @@ TEST_F(HyperlinkLabelTest, AFailedOpenBeepsReportsAndStaysUnvisited)
     EXPECT_EQ(label->palette().color(QPalette::WindowText), HyperlinkLabel::kLinkColour);
     const auto boxes = prompt.Boxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].caption, "");  // the application's name
+    EXPECT_EQ(boxes[0].caption, ""); // the application's name
     EXPECT_EQ(boxes[0].icon, PromptIcon::Warning);
     EXPECT_EQ(boxes[0].text, "Unable to open hyperlink:\n\nA sharing violation occurred. ");
 }
@@ -172,9 +172,9 @@ TEST_F(HyperlinkLabelTest, FallsBackToTheHtmlHandler)
     shell.runResult = 2;
     EXPECT_EQ(label->OpenUrl(kUrl), 2);
     shell.handler.reset();
-    EXPECT_EQ(label->OpenUrl(kUrl), 31);  // no handler: the desktop's own result
+    EXPECT_EQ(label->OpenUrl(kUrl), 31); // no handler: the desktop's own result
     shell.handler = std::string(600, 'x');
-    EXPECT_EQ(label->OpenUrl(kUrl), 8);   // refused, not cut
+    EXPECT_EQ(label->OpenUrl(kUrl), 8); // refused, not cut
     EXPECT_EQ(shell.run.size(), 2u);
 }
 
@@ -297,19 +297,18 @@ const std::string kAddress = "http://a.example/";
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, FallbackCommandLineTest,
-    testing::Values(
-        CommandCase{"OptionsThenQuotedPlaceholder", "\"/opt/web browser/run\" -nohome \"%1\"", kAddress,
-                    "\"/opt/web browser/run\" -nohome  " + kAddress},
-        CommandCase{"BarePlaceholder", "browser %1 -new", kAddress, "browser  " + kAddress},
-        CommandCase{"NoPlaceholder", "browser -new", kAddress, "browser -new " + kAddress},
-        CommandCase{"DesktopUrl", "firefox-esr %u", kAddress, "firefox-esr  " + kAddress},
-        CommandCase{"DesktopUrls", "/usr/bin/chromium %U", kAddress, "/usr/bin/chromium  " + kAddress},
-        CommandCase{"DesktopFiles", "viewer --open %F", kAddress, "viewer --open  " + kAddress},
-        CommandCase{"QuotedDesktopFile", "viewer \"%f\"", kAddress, "viewer  " + kAddress},
-        CommandCase{"QuotedBeforeBare", "browser %u \"%1\"", kAddress, "browser %u  " + kAddress},
-        CommandCase{"Exactly520", std::string(520 - 1 - kAddress.size(), 'b'), kAddress,
-                    std::string(520 - 1 - kAddress.size(), 'b') + " " + kAddress},
-        CommandCase{"Over520Refused", std::string(520 - kAddress.size(), 'b'), kAddress, std::nullopt}),
+    testing::Values(CommandCase{"OptionsThenQuotedPlaceholder", "\"/opt/web browser/run\" -nohome \"%1\"", kAddress,
+                                "\"/opt/web browser/run\" -nohome  " + kAddress},
+                    CommandCase{"BarePlaceholder", "browser %1 -new", kAddress, "browser  " + kAddress},
+                    CommandCase{"NoPlaceholder", "browser -new", kAddress, "browser -new " + kAddress},
+                    CommandCase{"DesktopUrl", "firefox-esr %u", kAddress, "firefox-esr  " + kAddress},
+                    CommandCase{"DesktopUrls", "/usr/bin/chromium %U", kAddress, "/usr/bin/chromium  " + kAddress},
+                    CommandCase{"DesktopFiles", "viewer --open %F", kAddress, "viewer --open  " + kAddress},
+                    CommandCase{"QuotedDesktopFile", "viewer \"%f\"", kAddress, "viewer  " + kAddress},
+                    CommandCase{"QuotedBeforeBare", "browser %u \"%1\"", kAddress, "browser %u  " + kAddress},
+                    CommandCase{"Exactly520", std::string(520 - 1 - kAddress.size(), 'b'), kAddress,
+                                std::string(520 - 1 - kAddress.size(), 'b') + " " + kAddress},
+                    CommandCase{"Over520Refused", std::string(520 - kAddress.size(), 'b'), kAddress, std::nullopt}),
     [](const testing::TestParamInfo<CommandCase>& param) { return param.param.name; });
 
 } // namespace

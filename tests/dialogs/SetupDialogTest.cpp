@@ -97,8 +97,8 @@ struct CheckCase
     const char* control;
     std::string text;
     bool passes;
-    uint32_t storedNumber;  // for the number edits
-    std::string storedUrl;  // for the path edit
+    uint32_t storedNumber; // for the number edits
+    std::string storedUrl; // for the path edit
 };
 
 void PrintTo(const CheckCase& c, std::ostream* out)
@@ -155,28 +155,23 @@ const std::string k65(65, 'a');
 
 INSTANTIATE_TEST_SUITE_P(
     Bounds, SetupCheckTest,
-    testing::Values(CheckCase{"QualityLowest", "1007", "1", true, 1, ""},
-                    CheckCase{"QualityHighest", "1007", "100", true, 100, ""},
-                    CheckCase{"QualityZero", "1007", "0", false, 35, ""},
-                    CheckCase{"QualityAbove", "1007", "101", false, 35, ""},
-                    CheckCase{"QualityLettersReadAsZero", "1007", "abc", false, 35, ""},
-                    CheckCase{"QualityBlanksAndSign", "1007", "  +42x", true, 42, ""},
-                    CheckCase{"ClientsLowest", "1008", "1", true, 1, ""},
-                    CheckCase{"ClientsHighest", "1008", "50", true, 50, ""},
-                    CheckCase{"ClientsZero", "1008", "0", false, 5, ""},
-                    CheckCase{"ClientsAbove", "1008", "51", false, 5, ""},
-                    CheckCase{"ClientsMinusFive", "1008", "-5", false, 5, ""},
-                    CheckCase{"PortLowest", "1012", "1", true, 1, ""},
-                    CheckCase{"PortBelowServerRange", "1012", "1024", true, 1024, ""},
-                    CheckCase{"PortHighest", "1012", "65000", true, 65000, ""},
-                    CheckCase{"PortZero", "1012", "0", false, 80, ""},
-                    CheckCase{"PortAbove", "1012", "65001", false, 80, ""},
-                    CheckCase{"PortBeyond32Bits", "1012", "99999999999", false, 80, ""},
-                    CheckCase{"PortWithLettersAfter", "1012", "80abc", true, 80, ""},
-                    CheckCase{"Url64Characters", "1014", "/" + k64.substr(1), true, 0, "/" + k64.substr(1)},
-                    CheckCase{"Url65Characters", "1014", k65, false, 0, "/video"},
-                    CheckCase{"UrlEmpty", "1014", "", false, 0, "/video"},
-                    CheckCase{"UrlWithoutSlash", "1014", "video", true, 0, "video"}),
+    testing::Values(
+        CheckCase{"QualityLowest", "1007", "1", true, 1, ""}, CheckCase{"QualityHighest", "1007", "100", true, 100, ""},
+        CheckCase{"QualityZero", "1007", "0", false, 35, ""}, CheckCase{"QualityAbove", "1007", "101", false, 35, ""},
+        CheckCase{"QualityLettersReadAsZero", "1007", "abc", false, 35, ""},
+        CheckCase{"QualityBlanksAndSign", "1007", "  +42x", true, 42, ""},
+        CheckCase{"ClientsLowest", "1008", "1", true, 1, ""}, CheckCase{"ClientsHighest", "1008", "50", true, 50, ""},
+        CheckCase{"ClientsZero", "1008", "0", false, 5, ""}, CheckCase{"ClientsAbove", "1008", "51", false, 5, ""},
+        CheckCase{"ClientsMinusFive", "1008", "-5", false, 5, ""}, CheckCase{"PortLowest", "1012", "1", true, 1, ""},
+        CheckCase{"PortBelowServerRange", "1012", "1024", true, 1024, ""},
+        CheckCase{"PortHighest", "1012", "65000", true, 65000, ""}, CheckCase{"PortZero", "1012", "0", false, 80, ""},
+        CheckCase{"PortAbove", "1012", "65001", false, 80, ""},
+        CheckCase{"PortBeyond32Bits", "1012", "99999999999", false, 80, ""},
+        CheckCase{"PortWithLettersAfter", "1012", "80abc", true, 80, ""},
+        CheckCase{"Url64Characters", "1014", "/" + k64.substr(1), true, 0, "/" + k64.substr(1)},
+        CheckCase{"Url65Characters", "1014", k65, false, 0, "/video"},
+        CheckCase{"UrlEmpty", "1014", "", false, 0, "/video"},
+        CheckCase{"UrlWithoutSlash", "1014", "video", true, 0, "video"}),
     [](const testing::TestParamInfo<CheckCase>& param) { return param.param.name; });
 
 TEST_F(SetupDialogTest, ThreeFailuresGiveThreeBoxesInOrderAndKeepTheDialogOpen)
@@ -217,7 +212,7 @@ TEST_F(SetupDialogTest, FailedAttemptThenCancelLeavesItsValuesForTheNextOpening)
         Edit(dialog, "1012")->setText("9000");
         Button(dialog, "1")->click();
         ASSERT_TRUE(dialog.isVisible());
-        Button(dialog, "1")->click();  // the same texts fail the same way
+        Button(dialog, "1")->click(); // the same texts fail the same way
         EXPECT_EQ(host.prompt.Texts(), (std::vector<std::string>{kQualityText, kQualityText}));
         Button(dialog, "2")->click();
     }

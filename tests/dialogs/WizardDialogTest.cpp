@@ -136,7 +136,7 @@ TEST_P(IndexPageTest, OkWritesThePageByteForByteThenAppliesAndSaves)
     MakeWww();
     {
         std::ofstream old("www/index.html", std::ios::binary);
-        old << std::string(2000, 'x');  // a longer page is emptied first
+        old << std::string(2000, 'x'); // a longer page is emptied first
     }
     host.settings.camUrl = "/video";
     FakeAddresses addresses(std::vector<std::string>{"203.0.113.7"});
@@ -161,27 +161,26 @@ const std::string kHead =
     "<APPLET CODE=\"BrightowlApplet2.class\" CODEBASE=\"";
 const std::string kTail = "<PARAM NAME=\"URI\" VALUE=\"/video\">\r\n</APPLET>\r\n\n</BODY>\r\n</HTML>\r\n";
 
-INSTANTIATE_TEST_SUITE_P(
-    Ports, IndexPageTest,
-    testing::Values(PageCase{"Port80", "80", 80,
-                             kHead +
-                                 "http://203.0.113.7/\" WIDTH=\"320\" HEIGHT=\"240\">\r\n"
-                                 "<PARAM NAME=\"SERVER\" VALUE=\"203.0.113.7\">\r\n"
-                                 "<PARAM NAME=\"PORT\" VALUE=\"80\">\r\n" +
-                                 kTail},
-                    PageCase{"Port81", "81", 81,
-                             kHead +
-                                 "http://203.0.113.7:81/\" WIDTH=\"320\" HEIGHT=\"240\">\r\n"
-                                 "<PARAM NAME=\"SERVER\" VALUE=\"203.0.113.7\">\r\n"
-                                 "<PARAM NAME=\"PORT\" VALUE=\"81\">\r\n" +
-                                 kTail},
-                    PageCase{"LettersGiveZero", "abc", 0,
-                             kHead +
-                                 "http://203.0.113.7:0/\" WIDTH=\"320\" HEIGHT=\"240\">\r\n"
-                                 "<PARAM NAME=\"SERVER\" VALUE=\"203.0.113.7\">\r\n"
-                                 "<PARAM NAME=\"PORT\" VALUE=\"0\">\r\n" +
-                                 kTail}),
-    [](const testing::TestParamInfo<PageCase>& param) { return param.param.name; });
+INSTANTIATE_TEST_SUITE_P(Ports, IndexPageTest,
+                         testing::Values(PageCase{"Port80", "80", 80,
+                                                  kHead +
+                                                      "http://203.0.113.7/\" WIDTH=\"320\" HEIGHT=\"240\">\r\n"
+                                                      "<PARAM NAME=\"SERVER\" VALUE=\"203.0.113.7\">\r\n"
+                                                      "<PARAM NAME=\"PORT\" VALUE=\"80\">\r\n" +
+                                                      kTail},
+                                         PageCase{"Port81", "81", 81,
+                                                  kHead +
+                                                      "http://203.0.113.7:81/\" WIDTH=\"320\" HEIGHT=\"240\">\r\n"
+                                                      "<PARAM NAME=\"SERVER\" VALUE=\"203.0.113.7\">\r\n"
+                                                      "<PARAM NAME=\"PORT\" VALUE=\"81\">\r\n" +
+                                                      kTail},
+                                         PageCase{"LettersGiveZero", "abc", 0,
+                                                  kHead +
+                                                      "http://203.0.113.7:0/\" WIDTH=\"320\" HEIGHT=\"240\">\r\n"
+                                                      "<PARAM NAME=\"SERVER\" VALUE=\"203.0.113.7\">\r\n"
+                                                      "<PARAM NAME=\"PORT\" VALUE=\"0\">\r\n" +
+                                                      kTail}),
+                         [](const testing::TestParamInfo<PageCase>& param) { return param.param.name; });
 
 TEST_F(WizardDialogTest, CancelInTheOverwriteQuestionKeepsTheDialogOpenWithThePortStored)
 {
@@ -239,26 +238,26 @@ TEST_P(PrivateAddressTest, TellsThePrivateRanges)
     EXPECT_EQ(WizardDialog::IsPrivateAddress(GetParam().address), GetParam().isPrivate);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ranges, PrivateAddressTest,
-    testing::Values(AddressCase{"10.0.0.0", true}, AddressCase{"10.255.255.255", true},
-                    AddressCase{"9.255.255.255", false}, AddressCase{"11.0.0.0", false},
-                    AddressCase{"172.16.0.0", true}, AddressCase{"172.31.255.255", true},
-                    AddressCase{"172.15.255.255", false}, AddressCase{"172.32.0.0", false},
-                    AddressCase{"192.168.0.0", true}, AddressCase{"192.168.255.255", true},
-                    AddressCase{"192.167.255.255", false}, AddressCase{"192.169.0.0", false},
-                    AddressCase{"169.254.0.0", true}, AddressCase{"169.254.255.255", true},
-                    AddressCase{"169.253.255.255", false}, AddressCase{"169.255.0.0", false},
-                    AddressCase{"10", true}, AddressCase{"10..1.2", true}, AddressCase{"11..1.2", false},
-                    AddressCase{"9.256.0.0", true}, AddressCase{"127.0.0.1", false},
-                    AddressCase{"192.168.1.20", true}, AddressCase{"10.0.0.1.99", true},
-                    AddressCase{"", false}, AddressCase{"...", false}),
-    [](const testing::TestParamInfo<AddressCase>& param) {
-        std::string name;
-        for (char ch : param.param.address)
-            name += ch == '.' ? '_' : ch;
-        return "A" + name + (param.param.isPrivate ? "_private" : "_public");
-    });
+INSTANTIATE_TEST_SUITE_P(Ranges, PrivateAddressTest,
+                         testing::Values(AddressCase{"10.0.0.0", true}, AddressCase{"10.255.255.255", true},
+                                         AddressCase{"9.255.255.255", false}, AddressCase{"11.0.0.0", false},
+                                         AddressCase{"172.16.0.0", true}, AddressCase{"172.31.255.255", true},
+                                         AddressCase{"172.15.255.255", false}, AddressCase{"172.32.0.0", false},
+                                         AddressCase{"192.168.0.0", true}, AddressCase{"192.168.255.255", true},
+                                         AddressCase{"192.167.255.255", false}, AddressCase{"192.169.0.0", false},
+                                         AddressCase{"169.254.0.0", true}, AddressCase{"169.254.255.255", true},
+                                         AddressCase{"169.253.255.255", false}, AddressCase{"169.255.0.0", false},
+                                         AddressCase{"10", true}, AddressCase{"10..1.2", true},
+                                         AddressCase{"11..1.2", false}, AddressCase{"9.256.0.0", true},
+                                         AddressCase{"127.0.0.1", false}, AddressCase{"192.168.1.20", true},
+                                         AddressCase{"10.0.0.1.99", true}, AddressCase{"", false},
+                                         AddressCase{"...", false}),
+                         [](const testing::TestParamInfo<AddressCase>& param) {
+                             std::string name;
+                             for (char ch : param.param.address)
+                                 name += ch == '.' ? '_' : ch;
+                             return "A" + name + (param.param.isPrivate ? "_private" : "_public");
+                         });
 
 } // namespace
 } // namespace brightowl::test
