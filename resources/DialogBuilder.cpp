@@ -175,6 +175,7 @@ void DialogBuilder::Build(QDialog& dialog, const DialogTemplate& dialogTemplate,
                           Qt::WindowCloseButtonHint);
     dialog.setFixedSize(ToPixels(QRect(0, 0, dialogTemplate.width, dialogTemplate.height), base).size());
 
+    QWidget* first = nullptr;
     QWidget* previous = nullptr;
     for (const ControlTemplate& control : dialogTemplate.controls) {
         QWidget* widget = factory ? factory(control, &dialog) : nullptr;
@@ -184,9 +185,14 @@ void DialogBuilder::Build(QDialog& dialog, const DialogTemplate& dialogTemplate,
         if (widget->focusPolicy() != Qt::NoFocus) {
             if (previous != nullptr)
                 QWidget::setTabOrder(previous, widget);
+            else
+                first = widget;
             previous = widget;
         }
     }
+    // The dialog opens with the focus on its first control in tab order.
+    if (first != nullptr)
+        first->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace brightowl

@@ -111,6 +111,7 @@ TEST_P(TemplateTest, BuildsNamedControlsInTabOrderAtTheirPlaces)
         if (at->focusPolicy() != Qt::NoFocus)
             chain.push_back(at);
     EXPECT_EQ(chain, focusable);
+    EXPECT_EQ(dialog.focusWidget(), focusable.front());
 }
 
 // Nothing is cut off: every label's text fits its box in the dialog's font.

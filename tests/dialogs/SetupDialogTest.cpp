@@ -73,6 +73,15 @@ TEST_F(SetupDialogTest, OkWithGoodValuesStoresAppliesSavesAndCloses)
     EXPECT_TRUE(host.prompt.Boxes().empty());
 }
 
+TEST_F(SetupDialogTest, OpensWithTheFocusOnOk)
+{
+    SetupDialog dialog(host, nullptr);
+    ExecWithSteps(dialog, [](QDialog& open) {
+        EXPECT_EQ(open.focusWidget(), Button(open, "1"));
+        open.reject();
+    });
+}
+
 TEST_F(SetupDialogTest, CancelChangesNothing)
 {
     host.settings = {0, 2, 50, 9, 8000, "/x"};
