@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QLabel>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>

@@ -4,6 +4,8 @@
 #include "dialogs/HyperlinkLabel.h"
 #include "resources/DialogBuilder.h"
 
+#include <QShowEvent>
+
 namespace brightowl {
 
 ThankYouDialog::ThankYouDialog(QWidget* parent) : QDialog(parent)
@@ -25,7 +27,9 @@ HyperlinkLabel& ThankYouDialog::Link()
 void ThankYouDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    CentreOverOwner(*this);
+    // Only when the dialog opens, not when the window system shows it again after minimising.
+    if (!event->spontaneous())
+        CentreOverOwner(*this);
 }
 
 } // namespace brightowl

@@ -7,7 +7,9 @@
 #include "dialogs/HyperlinkLabel.h"
 #include "dialogs/InterfaceAddresses.h"
 #include "resources/DialogBuilder.h"
+
 #include "server/Prompt.h"
+#include <QShowEvent>
 
 #include <QLineEdit>
 
@@ -77,7 +79,9 @@ void WizardDialog::FillControls()
 void WizardDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    CentreOverOwner(*this);
+    // Only when the dialog opens, not when the window system shows it again after minimising.
+    if (!event->spontaneous())
+        CentreOverOwner(*this);
 }
 
 void WizardDialog::accept()
