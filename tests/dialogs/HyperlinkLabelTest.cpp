@@ -281,7 +281,7 @@ struct CommandCase
 
 void PrintTo(const CommandCase& c, std::ostream* out)
 {
-    *out << c.name << ": " << c.command;
+    *out << c.name << ": " << c.command.substr(0, 60) << (c.command.size() > 60 ? "..." : "");
 }
 
 class FallbackCommandLineTest : public testing::TestWithParam<CommandCase>
