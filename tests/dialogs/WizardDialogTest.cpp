@@ -2,6 +2,7 @@
 
 #include "dialogs/AddressSource.h"
 #include "dialogs/HyperlinkLabel.h"
+#include "dialogs/InterfaceAddresses.h"
 #include "tests/dialogs/FakeDialogHost.h"
 #include "tests/dialogs/ModalRunner.h"
 
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -216,6 +218,22 @@ TEST_F(WizardDialogTest, NoWwwFolderGivesTheCouldNotOpenMessageAndCloses)
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].caption, "Error");
     EXPECT_EQ(boxes[1].text, kCannotOpenText);
+}
+
+TEST(InterfaceAddressesTest, ListsIpv4AddressesWithLoopbackLast)
+{
+    InterfaceAddresses interfaces;
+    const std::optional<std::vector<std::string>> addresses = interfaces.Ipv4Addresses();
+    ASSERT_TRUE(addresses);
+    bool loopbackSeen = false;
+    for (const std::string& address : *addresses) {
+        in_addr parsed{};
+        EXPECT_EQ(inet_pton(AF_INET, address.c_str(), &parsed), 1) << address;
+        if (address.starts_with("127."))
+            loopbackSeen = true;
+        else
+            EXPECT_FALSE(loopbackSeen) << address << " after a loopback address";
+    }
 }
 
 struct AddressCase
