@@ -2,7 +2,8 @@
 
 #include "dialogs/DialogPlacement.h"
 #include "dialogs/HyperlinkLabel.h"
-#include "resources/DialogBuilder.h"
+#include "dialogs/LinkedDialog.h"
+#include "resources/DialogTemplate.h"
 
 #include <QShowEvent>
 
@@ -10,13 +11,7 @@ namespace brightowl {
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 {
-    DialogBuilder::Build(*this, *FindDialogTemplate(105), [this](const ControlTemplate& control, QWidget* owner) {
-        if (control.id != 1019)
-            return static_cast<QWidget*>(nullptr);
-        link_ = new HyperlinkLabel(owner);
-        return static_cast<QWidget*>(link_);
-    });
-    link_->Attach();
+    link_ = BuildLinkedDialog(*this, *FindDialogTemplate(105));
 }
 
 HyperlinkLabel& AboutDialog::Link()

@@ -6,7 +6,8 @@
 #include "dialogs/DialogPlacement.h"
 #include "dialogs/HyperlinkLabel.h"
 #include "dialogs/InterfaceAddresses.h"
-#include "resources/DialogBuilder.h"
+#include "dialogs/LinkedDialog.h"
+#include "resources/DialogTemplate.h"
 
 #include "server/Prompt.h"
 #include <QShowEvent>
@@ -53,13 +54,7 @@ WizardDialog::~WizardDialog() = default;
 
 void WizardDialog::FillControls()
 {
-    DialogBuilder::Build(*this, *FindDialogTemplate(111), [this](const ControlTemplate& control, QWidget* owner) {
-        if (control.id != 1019)
-            return static_cast<QWidget*>(nullptr);
-        link_ = new HyperlinkLabel(owner);
-        return static_cast<QWidget*>(link_);
-    });
-    link_->Attach();
+    link_ = BuildLinkedDialog(*this, *FindDialogTemplate(111));
     Prompt& prompt = host_.HostPrompt();
     link_->SetPrompt(&prompt);
 
