@@ -31,10 +31,8 @@ size_t BuildPart(ClientContext& context, std::vector<uint8_t>& sendBuffer)
         context.captureDevice.CopyFrameAndUnlock(nullptr);
         return 0;
     }
-    char lengthLine[48];
-    const int lineLength = std::snprintf(lengthLine, sizeof lengthLine, "Content-Length: %d\r\n\r\n", length);
-    const size_t headerLength = sizeof kPartType - 1 + static_cast<size_t>(lineLength);
-    const size_t partLength = headerLength + static_cast<size_t>(length);
+    const std::string header = PartHeader(length);
+    const size_t partLength = header.size() + static_cast<size_t>(length);
     if (partLength > sendBuffer.size()) {
         try {
             sendBuffer.resize(partLength);
@@ -44,19 +42,31 @@ size_t BuildPart(ClientContext& context, std::vector<uint8_t>& sendBuffer)
             return 0;
         }
     }
-    std::memcpy(sendBuffer.data(), kPartType, sizeof kPartType - 1);
-    std::memcpy(sendBuffer.data() + sizeof kPartType - 1, lengthLine, static_cast<size_t>(lineLength));
-    context.captureDevice.CopyFrameAndUnlock(sendBuffer.data() + headerLength);
+    std::memcpy(sendBuffer.data(), header.data(), header.size());
+    context.captureDevice.CopyFrameAndUnlock(sendBuffer.data() + header.size());
     return partLength;
 }
 
 } // namespace
 
-void SendCameraStream(ClientContext& context, Clock& clock, std::vector<uint8_t>& sendBuffer)
+std::string StreamHeader()
 {
     char header[128];
-    const int headerLength = std::snprintf(header, sizeof header, kStreamHeaderFormat, kStreamDelimiter);
-    if (SendText(header, static_cast<size_t>(headerLength), context, clock) == 0)
+    const int length = std::snprintf(header, sizeof header, kStreamHeaderFormat, kStreamDelimiter);
+    return std::string(header, static_cast<size_t>(length));
+}
+
+std::string PartHeader(int32_t length)
+{
+    char lengthLine[48];
+    const int lineLength = std::snprintf(lengthLine, sizeof lengthLine, "Content-Length: %d\r\n\r\n", length);
+    return std::string(kPartType) + std::string(lengthLine, static_cast<size_t>(lineLength));
+}
+
+void SendCameraStream(ClientContext& context, Clock& clock, std::vector<uint8_t>& sendBuffer)
+{
+    const std::string header = StreamHeader();
+    if (SendText(header.data(), header.size(), context, clock) == 0)
         return;
     if (SendText(kStreamDelimiter, sizeof kStreamDelimiter - 1, context, clock) == 0)
         return;
