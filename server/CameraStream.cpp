@@ -65,6 +65,11 @@ std::string PartHeader(int32_t length)
 
 void SendCameraStream(ClientContext& context, Clock& clock, std::vector<uint8_t>& sendBuffer)
 {
+    const StreamTuning& tuning = context.tuning;
+    if (tuning.sendBufferBytes > 0)
+        context.socket.SetSendBufferSize(tuning.sendBufferBytes);
+    if (tuning.noDelay)
+        context.socket.SetNoDelay(true);
     const std::string header = StreamHeader();
     if (SendText(header.data(), header.size(), context, clock) == 0)
         return;
@@ -74,10 +79,9 @@ void SendCameraStream(ClientContext& context, Clock& clock, std::vector<uint8_t>
         const size_t partLength = BuildPart(context, sendBuffer);
         if (partLength == 0)
             return;
-        // The part and its line end go out with MSG_MORE: the three sends leave as full segments,
-        // and the delimiter line pushes them out without waiting for an acknowledgement.
-        if (SendAll(sendBuffer.data(), static_cast<uint32_t>(partLength), context.socket, clock, true) == 0 ||
-            SendText(kLineEnd, sizeof kLineEnd - 1, context, clock, true) == 0 ||
+        if (SendAll(sendBuffer.data(), static_cast<uint32_t>(partLength), context.socket, clock, tuning.coalesce) ==
+                0 ||
+            SendText(kLineEnd, sizeof kLineEnd - 1, context, clock, tuning.coalesce) == 0 ||
             SendText(kStreamDelimiter, sizeof kStreamDelimiter - 1, context, clock) == 0)
             return;
     }
