@@ -3,6 +3,7 @@
 #include "capture/BitmapInfoHeader.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace brightowl {
@@ -13,7 +14,13 @@ class DecodedPicture
 {
 public:
     explicit DecodedPicture(std::unique_ptr<uint8_t[]> block) : block_(std::move(block)) {}
-    const BitmapInfoHeader& Header() const { return *reinterpret_cast<const BitmapInfoHeader*>(block_.get()); }
+    // The header is copied out: the block is plain bytes, not a BitmapInfoHeader object.
+    BitmapInfoHeader Header() const
+    {
+        BitmapInfoHeader header;
+        std::memcpy(&header, block_.get(), sizeof header);
+        return header;
+    }
     const uint8_t* Rows() const { return block_.get() + Header().biSize; }
     uint8_t* Block() { return block_.get(); }
 

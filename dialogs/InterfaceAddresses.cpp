@@ -1,0 +1,7 @@
+#include "dialogs/InterfaceAddresses.h"
+
+namespace brightowl {
+
+std::optional<std::vector<std::string>> InterfaceAddresses::Ipv4Addresses() { return {}; }
+
+} // namespace brightowl
