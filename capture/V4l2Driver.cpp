@@ -3,6 +3,7 @@
 #include "capture/Decompressor.h"
 #include "capture/V4l2Queries.h"
 #include "capture/V4l2Stream.h"
+#include "capture/V4lConvertDecompressor.h"
 
 #include <fcntl.h>
 
@@ -127,9 +128,17 @@ std::vector<uint8_t> V4l2Driver::VideoFormat() const
     return block;
 }
 
-std::unique_ptr<Decompressor> V4l2Driver::LocateDecompressor(const BitmapInfoHeader&, const BitmapInfoHeader&)
+std::unique_ptr<Decompressor> V4l2Driver::LocateDecompressor(const BitmapInfoHeader& input,
+                                                             const BitmapInfoHeader& output)
 {
-    return nullptr;
+    // libv4lconvert works on the camera's own descriptor, through the same device operations, so
+    // that it knows the camera (its formats, and the per-model fixes it keeps, such as upside-down
+    // sensors) as the driver does.
+    std::lock_guard lock(mutex_);
+    if (!fd_.Valid()) {
+        return nullptr;
+    }
+    return CreateV4lConvertDecompressor(input, output, fd_.Get(), &ops_, V4lConvertDeviceTable());
 }
 
 bool V4l2Driver::Start(FrameSink sink)

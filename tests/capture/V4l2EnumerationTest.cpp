@@ -1,6 +1,7 @@
 #include "capture/V4l2DeviceList.h"
 
 #include "capture/CaptureDriver.h"
+#include "capture/SystemDriverCatalog.h"
 #include "tests/support/SimulatedV4l2Device.h"
 
 #include <gtest/gtest.h>
@@ -100,6 +101,34 @@ TEST(V4l2Enumeration, DriverNamedAfterTheCardWithItsVersion)
     EXPECT_EQ(driver->Name(), "HD Pro Webcam C920");
     EXPECT_EQ(driver->Version(), "6.1.55");
     EXPECT_FALSE(driver->IsOpen()) << "a listed driver opens its node only when connected";
+    EXPECT_EQ(device.OpenDescriptors(), 0);
+}
+
+TEST(V4l2Enumeration, CatalogListsCamerasBeforeTheTestPattern)
+{
+    SimulatedV4l2Device device;
+    device.AddNode(SimulatedV4l2Device::Camera("video0", "Front Camera"));
+    device.AddNode(SimulatedV4l2Device::MetadataNode("video1", "Front Camera"));
+    device.AddNode(SimulatedV4l2Device::Camera("video2", "Rear Camera"));
+    DevFolder dev({"video0", "video1", "video2"});
+    SystemDriverCatalog catalog(V4l2CameraLister(device, dev.Path()));
+
+    std::string name, version;
+    ASSERT_TRUE(catalog.Describe(0, name, version));
+    EXPECT_EQ(name, "Front Camera");
+    EXPECT_EQ(version, "6.1.55");
+    ASSERT_TRUE(catalog.Describe(1, name, version));
+    EXPECT_EQ(name, "Rear Camera");
+    ASSERT_TRUE(catalog.Describe(2, name, version));
+    EXPECT_NE(name.find("Test Pattern"), std::string::npos) << name;
+    EXPECT_FALSE(catalog.Describe(3, name, version));
+
+    auto rear = catalog.Create(1);
+    ASSERT_NE(rear, nullptr);
+    EXPECT_EQ(rear->Name(), "Rear Camera");
+    ASSERT_TRUE(rear->Open());
+    EXPECT_EQ(device.OpenDescriptors(), 1);
+    rear.reset();
     EXPECT_EQ(device.OpenDescriptors(), 0);
 }
 
