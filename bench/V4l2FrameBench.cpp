@@ -29,7 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-constexpr int32_t kQuality = 35;  // the program's default
+constexpr int32_t kQuality = 35; // the program's default
 constexpr int kRounds = 5;
 constexpr auto kRoundTime = std::chrono::milliseconds(1500);
 constexpr int kBareFrames = 60;
@@ -82,7 +82,7 @@ struct PerFrame
 PerFrame PipelineRound(test::SimulatedV4l2Device& camera, CaptureDevice& capture)
 {
     capture.StartStreaming();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // warm: first frames, caches
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // warm: first frames, caches
     const uint64_t framesBefore = camera.FramesDelivered("video0");
     const double wall = WallSeconds();
     const double cpu = CpuSeconds();
@@ -130,8 +130,7 @@ PerFrame PartsRound(Decompressor& decompressor, const std::vector<uint8_t>& fram
     const double cpu = CpuSeconds();
     for (int i = 0; i < kBareFrames; ++i) {
         auto picture = decompressor.Decompress(frame.data(), static_cast<uint32_t>(frame.size()));
-        EncodeJpegPicture(picture->Header(), picture->Rows(), jpeg.data(), static_cast<int32_t>(jpeg.size()),
-                          kQuality);
+        EncodeJpegPicture(picture->Header(), picture->Rows(), jpeg.data(), static_cast<int32_t>(jpeg.size()), kQuality);
     }
     return {(WallSeconds() - wall) * 1000 / kBareFrames, (CpuSeconds() - cpu) * 1000 / kBareFrames};
 }

@@ -228,7 +228,7 @@ bool V4l2Driver::SetMode(const VideoMode& mode)
             format.fmt.pix.field = V4L2_FIELD_ANY;
             changed = ops_.Ioctl(fd_.Get(), VIDIOC_S_FMT, &format) == 0;
             if (changed) {
-                format_ = format;  // what the driver chose, which may differ from the request
+                format_ = format; // what the driver chose, which may differ from the request
             }
         }
     }
@@ -248,7 +248,7 @@ bool V4l2Driver::SetInterval(FrameInterval interval)
     if (interval.numerator == 0 || interval.denominator == 0 ||
         ops_.Ioctl(fd_.Get(), VIDIOC_G_PARM, &parameters) != 0 ||
         (parameters.parm.capture.capability & V4L2_CAP_TIMEPERFRAME) == 0) {
-        return false;  // a device without frame-rate control runs at its own rate
+        return false; // a device without frame-rate control runs at its own rate
     }
     parameters.parm.capture.timeperframe = {interval.numerator, interval.denominator};
     return ops_.Ioctl(fd_.Get(), VIDIOC_S_PARM, &parameters) == 0;

@@ -29,8 +29,7 @@ QString RateText(const FrameInterval& interval)
 }
 
 // The index of the entry equal to wanted, or 0.
-template <typename T>
-int IndexOf(const std::vector<T>& entries, const T& wanted)
+template <typename T> int IndexOf(const std::vector<T>& entries, const T& wanted)
 {
     const auto found = std::find(entries.begin(), entries.end(), wanted);
     return found == entries.end() ? 0 : static_cast<int>(found - entries.begin());
@@ -61,8 +60,8 @@ FormatDialog::FormatDialog(CaptureDriver& driver, QWidget* parent)
     int currentFormat = 0;
     for (size_t i = 0; i < formats_.size(); ++i) {
         const PixelFormatChoice& format = formats_[i];
-        formatBox_->addItem(QStringLiteral("%1 (%2)").arg(QString::fromStdString(format.description),
-                                                          FourCcText(format.fourcc)));
+        formatBox_->addItem(
+            QStringLiteral("%1 (%2)").arg(QString::fromStdString(format.description), FourCcText(format.fourcc)));
         if (format.fourcc == current_.fourcc) {
             currentFormat = static_cast<int>(i);
         }

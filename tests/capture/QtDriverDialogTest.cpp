@@ -47,7 +47,7 @@ private:
     {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr) {
-            QTimer::singleShot(10, [this] { Answer(); });  // not shown yet
+            QTimer::singleShot(10, [this] { Answer(); }); // not shown yet
             return;
         }
         parent_ = modal->parentWidget();

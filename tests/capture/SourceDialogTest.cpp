@@ -31,8 +31,7 @@ protected:
         EXPECT_TRUE(driver_.Open());
         dialog_ = std::make_unique<SourceDialog>(driver_);
     }
-    template <typename Widget>
-    Widget* Find(uint32_t id, const char* suffix = "")
+    template <typename Widget> Widget* Find(uint32_t id, const char* suffix = "")
     {
         auto* widget = dialog_->findChild<Widget*>(Name(id, suffix));
         EXPECT_NE(widget, nullptr) << Name(id, suffix).toStdString();

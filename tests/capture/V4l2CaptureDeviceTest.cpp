@@ -53,8 +53,11 @@ struct Decoded
 {
     int width = 0;
     int height = 0;
-    std::vector<uint8_t> rgb;  // top row first
-    const uint8_t* Pixel(int x, int y) const { return &rgb[(static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3]; }
+    std::vector<uint8_t> rgb; // top row first
+    const uint8_t* Pixel(int x, int y) const
+    {
+        return &rgb[(static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3];
+    }
 };
 
 Decoded DecodeJpeg(std::vector<uint8_t> jpeg)
@@ -79,8 +82,7 @@ Decoded DecodeJpeg(std::vector<uint8_t> jpeg)
 class V4l2CaptureDeviceTest : public testing::Test
 {
 protected:
-    V4l2CaptureDeviceTest()
-        : dev_(fs::temp_directory_path() / ("brightowl-capture-" + std::to_string(::getpid())))
+    V4l2CaptureDeviceTest() : dev_(fs::temp_directory_path() / ("brightowl-capture-" + std::to_string(::getpid())))
     {
         fs::create_directories(dev_);
     }

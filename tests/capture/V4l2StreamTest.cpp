@@ -166,7 +166,7 @@ TEST_F(V4l2StreamTest, TakesAsManyBuffersAsTheDeviceInsistsOn)
 TEST_F(V4l2StreamTest, RefusedStreamOnFailsStartAndLeavesNoBuffers)
 {
     SimulatedNode node = SimulatedV4l2Device::Camera("video0", "Front Camera");
-    node.streamOnError = ENOSPC;  // what a camera says when the USB bus has no bandwidth left
+    node.streamOnError = ENOSPC; // what a camera says when the USB bus has no bandwidth left
     AddCamera(node);
     ASSERT_TRUE(driver_->Open());
 
