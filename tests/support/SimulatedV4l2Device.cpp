@@ -712,6 +712,9 @@ int SimulatedV4l2Device::Dequeue(Node& node, v4l2_buffer& buffer)
     buffer.timestamp.tv_usec = sinceEpoch % 1000000;
     buffer.sequence = static_cast<uint32_t>(node.frames);
     buffer.field = V4L2_FIELD_NONE;
+    if (node.config.tamper) {
+        node.config.tamper(buffer);
+    }
     ++node.frames;
     node.nextFrame = now + frameGap_;
     if (node.config.unplugAfterFrames >= 0 && node.frames >= static_cast<uint64_t>(node.config.unplugAfterFrames)) {
