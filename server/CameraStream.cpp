@@ -31,10 +31,8 @@ size_t BuildPart(ClientContext& context, std::vector<uint8_t>& sendBuffer)
         context.captureDevice.CopyFrameAndUnlock(nullptr);
         return 0;
     }
-    char lengthLine[48];
-    const int lineLength = std::snprintf(lengthLine, sizeof lengthLine, "Content-Length: %d\r\n\r\n", length);
-    const size_t headerLength = sizeof kPartType - 1 + static_cast<size_t>(lineLength);
-    const size_t partLength = headerLength + static_cast<size_t>(length);
+    const std::string header = PartHeader(length);
+    const size_t partLength = header.size() + static_cast<size_t>(length);
     if (partLength > sendBuffer.size()) {
         try {
             sendBuffer.resize(partLength);
@@ -44,19 +42,36 @@ size_t BuildPart(ClientContext& context, std::vector<uint8_t>& sendBuffer)
             return 0;
         }
     }
-    std::memcpy(sendBuffer.data(), kPartType, sizeof kPartType - 1);
-    std::memcpy(sendBuffer.data() + sizeof kPartType - 1, lengthLine, static_cast<size_t>(lineLength));
-    context.captureDevice.CopyFrameAndUnlock(sendBuffer.data() + headerLength);
+    std::memcpy(sendBuffer.data(), header.data(), header.size());
+    context.captureDevice.CopyFrameAndUnlock(sendBuffer.data() + header.size());
     return partLength;
 }
 
 } // namespace
 
-void SendCameraStream(ClientContext& context, Clock& clock, std::vector<uint8_t>& sendBuffer)
+std::string StreamHeader()
 {
     char header[128];
-    const int headerLength = std::snprintf(header, sizeof header, kStreamHeaderFormat, kStreamDelimiter);
-    if (SendText(header, static_cast<size_t>(headerLength), context, clock) == 0)
+    const int length = std::snprintf(header, sizeof header, kStreamHeaderFormat, kStreamDelimiter);
+    return std::string(header, static_cast<size_t>(length));
+}
+
+std::string PartHeader(int32_t length)
+{
+    char lengthLine[48];
+    const int lineLength = std::snprintf(lengthLine, sizeof lengthLine, "Content-Length: %d\r\n\r\n", length);
+    return std::string(kPartType) + std::string(lengthLine, static_cast<size_t>(lineLength));
+}
+
+void SendCameraStream(ClientContext& context, Clock& clock, std::vector<uint8_t>& sendBuffer)
+{
+    const StreamTuning& tuning = context.tuning;
+    if (tuning.sendBufferBytes > 0)
+        context.socket.SetSendBufferSize(tuning.sendBufferBytes);
+    if (tuning.noDelay)
+        context.socket.SetNoDelay(true);
+    const std::string header = StreamHeader();
+    if (SendText(header.data(), header.size(), context, clock) == 0)
         return;
     if (SendText(kStreamDelimiter, sizeof kStreamDelimiter - 1, context, clock) == 0)
         return;
@@ -64,10 +79,9 @@ void SendCameraStream(ClientContext& context, Clock& clock, std::vector<uint8_t>
         const size_t partLength = BuildPart(context, sendBuffer);
         if (partLength == 0)
             return;
-        // The part and its line end go out with MSG_MORE: the three sends leave as full segments,
-        // and the delimiter line pushes them out without waiting for an acknowledgement.
-        if (SendAll(sendBuffer.data(), static_cast<uint32_t>(partLength), context.socket, clock, true) == 0 ||
-            SendText(kLineEnd, sizeof kLineEnd - 1, context, clock, true) == 0 ||
+        if (SendAll(sendBuffer.data(), static_cast<uint32_t>(partLength), context.socket, clock, tuning.coalesce) ==
+                0 ||
+            SendText(kLineEnd, sizeof kLineEnd - 1, context, clock, tuning.coalesce) == 0 ||
             SendText(kStreamDelimiter, sizeof kStreamDelimiter - 1, context, clock) == 0)
             return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/ServerState.h"
 #include "server/Socket.h"
 
 #include <atomic>
@@ -9,16 +10,15 @@
 namespace brightowl {
 
 class CaptureDevice;
-struct ServerState;
 
 // What the ListenThread hands to the ClientThread that serves one connection; from the hand-over
 // on it belongs to that thread, the connection with it.
 struct ClientContext
 {
     ClientContext(int32_t logFlag, CaptureDevice& device, const std::atomic<int32_t>& stop, ServerState& state,
-                  Socket connection, std::string path)
+                  Socket connection, std::string path, StreamTuning streamTuning)
         : logConnections(logFlag), captureDevice(device), stopFlag(stop), serverState(state),
-          socket(std::move(connection)), camUrl(std::move(path))
+          socket(std::move(connection)), camUrl(std::move(path)), tuning(streamTuning)
     {
     }
 
@@ -28,6 +28,7 @@ struct ClientContext
     ServerState& serverState;
     Socket socket;
     std::string camUrl;
+    StreamTuning tuning;
 };
 
 } // namespace brightowl

@@ -76,9 +76,14 @@ void ListenThread::Reap()
 
 bool ListenThread::HandOver(Socket connection)
 {
+    StreamTuning tuning;
+    {
+        std::lock_guard lock(state_.tuningMutex);
+        tuning = state_.tuning;
+    }
     auto context = std::make_unique<ClientContext>(state_.logConnections.load(std::memory_order_relaxed),
                                                    state_.captureDevice, state_.stopFlag, state_,
-                                                   std::move(connection), state_.camUrl.Get());
+                                                   std::move(connection), state_.camUrl.Get(), tuning);
     auto client = std::make_unique<ClientThread>(std::move(context));
     if (!client->Create()) {
         // The connection dies with the object that could not start; the listener stops accepting.

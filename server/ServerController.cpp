@@ -85,6 +85,18 @@ int32_t ServerController::GetConnectionCount() const
     return state_.connectionCount.load(std::memory_order_relaxed);
 }
 
+void ServerController::SetStreamTuning(const StreamTuning& tuning)
+{
+    std::lock_guard lock(state_.tuningMutex);
+    state_.tuning = tuning;
+}
+
+StreamTuning ServerController::GetStreamTuning() const
+{
+    std::lock_guard lock(state_.tuningMutex);
+    return state_.tuning;
+}
+
 uint32_t ServerController::GetListeningPort() const
 {
     return state_.listeningPort.load(std::memory_order_relaxed);

@@ -45,6 +45,10 @@ public:
     int32_t IsRunning() const;
     int32_t GetConnectionCount() const;
 
+    // How camera streams' connections are set up, for connections accepted afterwards.
+    void SetStreamTuning(const StreamTuning& tuning);
+    StreamTuning GetStreamTuning() const;
+
     // The port the listener is bound to (useful after asking for port 0), 0 while it is not listening.
     uint32_t GetListeningPort() const;
 

@@ -35,6 +35,19 @@ private:
     std::string text_;  // guarded by mutex_
 };
 
+// How a camera stream's connection is set up; a stream's bytes are the same whatever these are.
+struct StreamTuning
+{
+    // SO_SNDBUF for a stream's connection, 0 for the kernel's autotuning. A bounded buffer keeps a
+    // slow viewer's pictures fresh: autotuning lets megabytes of old pictures queue in front of it.
+    int32_t sendBufferBytes = 0;
+    // TCP_NODELAY: each of a part's three sends goes out at once, not held back by Nagle's
+    // algorithm until the previous segment is acknowledged.
+    bool noDelay = false;
+    // MSG_MORE on the part and its line end, so that they leave together with the delimiter line.
+    bool coalesce = false;
+};
+
 // Settings, flags and counters shared by the ServerController (user-interface thread), the
 // ListenThread and every ClientThread. The 32-bit fields are read and written with relaxed order.
 struct ServerState
@@ -61,6 +74,10 @@ struct ServerState
 
     // The port the listening socket is bound to; 0 while none is.
     std::atomic<uint32_t> listeningPort{0};
+
+    // Copied into each ClientContext when the connection is accepted; guarded by tuningMutex.
+    mutable std::mutex tuningMutex;
+    StreamTuning tuning;
 };
 
 } // namespace brightowl
