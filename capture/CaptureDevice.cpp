@@ -58,8 +58,7 @@ CaptureDevice::~CaptureDevice()
     captureWindow_.reset();
 }
 
-template <typename Operation>
-int32_t CaptureDevice::Send(Operation operation)
+template <typename Operation> int32_t CaptureDevice::Send(Operation operation)
 {
     if (!captureWindow_ || !captureWindow_->Exists())
         return 0;
@@ -91,7 +90,7 @@ int32_t CaptureDevice::CreateCaptureWindow(void* parentWindow, uint32_t driverIn
     captureWindow_ = windowFactory_.Create("Capture Window", parentWindow, 0, 0, kWindowWidth, kWindowHeight);
     if (!captureWindow_)
         return -1;
-    ConnectDriver(driverIndex);  // a missing camera does not stop the start
+    ConnectDriver(driverIndex); // a missing camera does not stop the start
     quality_ = quality;
     captureWindow_->SetUserData(this);
     return 0;
@@ -137,9 +136,8 @@ int32_t CaptureDevice::SetUpFormats()
     outputFormat_.biXPelsPerMeter = 1280;
     outputFormat_.biYPelsPerMeter = 1280;
 
-    decompressor_ = captureWindow_ && captureWindow_->Exists()
-                        ? captureWindow_->LocateDecompressor(input, outputFormat_)
-                        : nullptr;
+    decompressor_ =
+        captureWindow_ && captureWindow_->Exists() ? captureWindow_->LocateDecompressor(input, outputFormat_) : nullptr;
 
     // Four bytes per pixel; a negative (top-down) height counts by its size, and a format too large
     // for a 32-bit length gets no buffer.

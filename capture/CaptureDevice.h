@@ -36,7 +36,7 @@ struct CaptureErrorRecord
 {
     int32_t detail = 0;
     CaptureError code = CaptureError::JpegInit;
-    bool set = false;  // false until a first failure is stored
+    bool set = false; // false until a first failure is stored
 };
 
 const char* CaptureErrorText(CaptureError code);
@@ -83,25 +83,24 @@ public:
 private:
     void StoreError(CaptureError code, int32_t detail);
     // Runs one operation on the capture window while it exists; a window that is gone counts as 0.
-    template <typename Operation>
-    int32_t Send(Operation operation);
+    template <typename Operation> int32_t Send(Operation operation);
     void EncodeFrame(const FrameHeader& frame);
 
     CaptureWindowFactory& windowFactory_;
 
-    mutable std::mutex errorMutex_;  // the record is written by the capture thread too
-    int32_t lastErrorDetail_ = 0;                        // guarded by errorMutex_
-    CaptureError lastErrorCode_ = CaptureError::JpegInit;  // guarded by errorMutex_
-    bool lastErrorSet_ = false;                          // guarded by errorMutex_
+    mutable std::mutex errorMutex_;                       // the record is written by the capture thread too
+    int32_t lastErrorDetail_ = 0;                         // guarded by errorMutex_
+    CaptureError lastErrorCode_ = CaptureError::JpegInit; // guarded by errorMutex_
+    bool lastErrorSet_ = false;                           // guarded by errorMutex_
 
     BitmapInfoHeader outputFormat_;
-    std::vector<uint8_t> inputFormat_;  // empty when there is none
+    std::vector<uint8_t> inputFormat_; // empty when there is none
     std::atomic<bool> connected_{false};
     std::atomic<bool> previewing_{false};
     std::atomic<bool> streaming_{false};
     std::atomic<int32_t> quality_{35};
-    std::unique_ptr<uint8_t[]> pictureBuffer_;  // contents guarded by frameLock_
-    int32_t length_ = 0;                        // guarded by frameLock_
+    std::unique_ptr<uint8_t[]> pictureBuffer_; // contents guarded by frameLock_
+    int32_t length_ = 0;                       // guarded by frameLock_
     int32_t capacity_ = 0;
     std::unique_ptr<Decompressor> decompressor_;
     std::unique_ptr<CaptureWindow> captureWindow_;

@@ -22,17 +22,17 @@ struct CaptureStatus
 // vKeyAbort, fAbortLeftMouse and fAbortRightMouse and hands the others back as it read them.
 struct CaptureParms
 {
-    uint32_t dwRequestMicroSecPerFrame = 33333;  // the frame period asked of the driver
+    uint32_t dwRequestMicroSecPerFrame = 33333; // the frame period asked of the driver
     bool fMakeUserHitOKToCapture = false;
     uint32_t wPercentDropForError = 10;
-    bool fYield = false;              // stream on a background thread of the window's own
-    uint32_t wNumVideoRequested = 2;  // video buffers
+    bool fYield = false;             // stream on a background thread of the window's own
+    uint32_t wNumVideoRequested = 2; // video buffers
     bool fCaptureAudio = false;
-    uint32_t vKeyAbort = 27;          // key that ends streaming (27 is Escape, 0 none)
+    uint32_t vKeyAbort = 27; // key that ends streaming (27 is Escape, 0 none)
     bool fAbortLeftMouse = true;
     bool fAbortRightMouse = true;
     bool fLimitEnabled = false;
-    uint32_t wTimeLimit = 0;  // seconds, when fLimitEnabled
+    uint32_t wTimeLimit = 0; // seconds, when fLimitEnabled
     friend bool operator==(const CaptureParms&, const CaptureParms&) = default;
 };
 

@@ -19,8 +19,7 @@ class DriverCaptureWindow : public CaptureWindow
 public:
     // The catalog and the dialogs outlive the window; the sink may be null (no preview shown).
     // dialogParent is handed to the driver dialogs (a QWidget* in the program).
-    DriverCaptureWindow(const DriverCatalog& catalog, DriverDialogs& dialogs, PreviewSink* sink,
-                        void* dialogParent);
+    DriverCaptureWindow(const DriverCatalog& catalog, DriverDialogs& dialogs, PreviewSink* sink, void* dialogParent);
     ~DriverCaptureWindow() override;
     DriverCaptureWindow(const DriverCaptureWindow&) = delete;
     DriverCaptureWindow& operator=(const DriverCaptureWindow&) = delete;
@@ -76,11 +75,11 @@ private:
     // Read on the frame thread while the driver runs, replaced only while it is stopped.
     BitmapInfoHeader inputFormat_;
     std::unique_ptr<Decompressor> previewDecompressor_;
-    std::chrono::steady_clock::time_point lastPreview_;  // frame thread
+    std::chrono::steady_clock::time_point lastPreview_; // frame thread
 
     std::mutex callbackMutex_;                 // held while a callback runs
-    FrameCallbackFunction callback_ = nullptr;  // guarded by callbackMutex_
-    bool streaming_ = false;                    // guarded by callbackMutex_
+    FrameCallbackFunction callback_ = nullptr; // guarded by callbackMutex_
+    bool streaming_ = false;                   // guarded by callbackMutex_
 };
 
 } // namespace brightowl

@@ -15,7 +15,7 @@ namespace {
 // EncodeJpegPicture, which then frees what libjpeg holds.
 struct ErrorManager
 {
-    jpeg_error_mgr pub;  // first, so that libjpeg's pointer to it is a pointer to the whole
+    jpeg_error_mgr pub; // first, so that libjpeg's pointer to it is a pointer to the whole
     std::jmp_buf jump;
 };
 
@@ -26,18 +26,42 @@ struct ErrorManager
 
 void OutputNothing(j_common_ptr) {}
 
-void InitDestination(j_compress_ptr) {}
+// Writes straight into the caller's buffer. libjpeg asks for more room as soon as the buffer is
+// full, before it knows whether another byte follows, so the first request is answered with a small
+// spill area: a JPEG that ends exactly at the capacity succeeds, and any byte that lands in the spill
+// area is one too many and fails the write. The caller's buffer is never written past its capacity.
+struct Destination
+{
+    jpeg_destination_mgr pub; // first, so that libjpeg's pointer to it is a pointer to the whole
+    JOCTET spill[64];
+    bool spilled;
+};
 
-// The buffer is full and libjpeg has more to write: the JPEG does not fit, which is a failure,
-// never a write past the capacity.
-boolean EmptyOutputBuffer(j_compress_ptr cinfo)
+void Fail(j_compress_ptr cinfo)
 {
     cinfo->err->msg_code = JERR_BUFFER_SIZE;
     (*cinfo->err->error_exit)(reinterpret_cast<j_common_ptr>(cinfo));
-    return FALSE;
 }
 
-void TermDestination(j_compress_ptr) {}
+void InitDestination(j_compress_ptr) {}
+
+boolean EmptyOutputBuffer(j_compress_ptr cinfo)
+{
+    auto* destination = reinterpret_cast<Destination*>(cinfo->dest);
+    if (destination->spilled)
+        Fail(cinfo);
+    destination->spilled = true;
+    destination->pub.next_output_byte = destination->spill;
+    destination->pub.free_in_buffer = sizeof destination->spill;
+    return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo)
+{
+    auto* destination = reinterpret_cast<Destination*>(cinfo->dest);
+    if (destination->spilled && destination->pub.free_in_buffer != sizeof destination->spill)
+        Fail(cinfo);
+}
 
 void SetParameters(jpeg_compress_struct& cinfo, const BitmapInfoHeader& header, int32_t quality)
 {
@@ -54,6 +78,9 @@ void SetParameters(jpeg_compress_struct& cinfo, const BitmapInfoHeader& header, 
         cinfo.comp_info[c].v_samp_factor = 1;
     }
     jpeg_set_quality(&cinfo, quality, TRUE);
+    // As libjpeg-turbo's own TurboJPEG front end: the fast integer DCT below quality 96, where its
+    // loss of accuracy is below the quantisation's.
+    cinfo.dct_method = quality >= 96 ? JDCT_ISLOW : JDCT_FASTEST;
 }
 
 // Feeds the rows top row first, whatever their order in memory, a batch at a time.
@@ -85,13 +112,11 @@ JpegResult EncodeJpegPicture(const BitmapInfoHeader& header, const uint8_t* rows
         header.biBitCount != 24 || header.biWidth > JPEG_MAX_DIMENSION ||
         (header.biHeight < 0 ? -header.biHeight : header.biHeight) > JPEG_MAX_DIMENSION)
         return {-1, 0, -1};
-    if (output == nullptr)
-        capacity = 0;
 
     // Only objects without destructors live here: std::longjmp skips them.
     jpeg_compress_struct cinfo;
     ErrorManager errors;
-    jpeg_destination_mgr destination;
+    Destination destination;
     std::memset(&cinfo, 0, sizeof cinfo);
     std::memset(&destination, 0, sizeof destination);
     cinfo.err = jpeg_std_error(&errors.pub);
@@ -112,17 +137,20 @@ JpegResult EncodeJpegPicture(const BitmapInfoHeader& header, const uint8_t* rows
     jpeg_create_compress(&cinfo);
 
     stage = 1;
-    destination.next_output_byte = output;
-    destination.free_in_buffer = capacity > 0 ? static_cast<size_t>(capacity) : 0;
-    destination.init_destination = InitDestination;
-    destination.empty_output_buffer = EmptyOutputBuffer;
-    destination.term_destination = TermDestination;
-    cinfo.dest = &destination;
+    // libjpeg stores a byte before it checks the room left, so an empty buffer starts in the spill area.
+    destination.spilled = output == nullptr || capacity <= 0;
+    destination.pub.next_output_byte = destination.spilled ? destination.spill : output;
+    destination.pub.free_in_buffer = destination.spilled ? sizeof destination.spill : static_cast<size_t>(capacity);
+    destination.pub.init_destination = InitDestination;
+    destination.pub.empty_output_buffer = EmptyOutputBuffer;
+    destination.pub.term_destination = TermDestination;
+    cinfo.dest = &destination.pub;
     SetParameters(cinfo, header, quality);
     jpeg_start_compress(&cinfo, TRUE);
     WriteRows(cinfo, header, rows);
     jpeg_finish_compress(&cinfo);
-    const int32_t size = capacity - static_cast<int32_t>(destination.free_in_buffer);
+    const int32_t size =
+        destination.spilled ? capacity : capacity - static_cast<int32_t>(destination.pub.free_in_buffer);
 
     stage = 2;
     jpeg_destroy_compress(&cinfo);

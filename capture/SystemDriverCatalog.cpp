@@ -12,7 +12,7 @@ std::vector<DriverEntry> SystemDriverCatalog::Entries() const
     if (cameras_)
         entries = cameras_();
     if (entries.size() >= kMaxDrivers)
-        entries.resize(kMaxDrivers - 1);  // the test pattern keeps its place at the end
+        entries.resize(kMaxDrivers - 1); // the test pattern keeps its place at the end
     entries.push_back({TestPatternDriver::DriverName(), TestPatternDriver::DriverVersion(),
                        [] { return std::make_unique<TestPatternDriver>(); }});
     return entries;

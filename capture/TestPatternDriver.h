@@ -23,9 +23,9 @@ public:
     enum class Fault
     {
         None,
-        RefuseOpen,   // Open fails
-        RefuseStart,  // Start fails
-        Disappear     // the device goes away: IsOpen turns false and frames stop
+        RefuseOpen,  // Open fails
+        RefuseStart, // Start fails
+        Disappear    // the device goes away: IsOpen turns false and frames stop
     };
 
     TestPatternDriver();
@@ -59,7 +59,7 @@ private:
     void Run(FrameSink sink, VideoMode mode);
     bool WaitUntil(std::chrono::steady_clock::time_point when);
 
-    VideoMode mode_;  // user-interface thread; the frame thread runs on a copy
+    VideoMode mode_; // user-interface thread; the frame thread runs on a copy
     std::atomic<bool> open_{false};
     std::atomic<Fault> fault_{Fault::None};
     std::atomic<int32_t> pattern_{0};
@@ -67,7 +67,7 @@ private:
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable wake_;
-    bool stopRequested_ = false;  // guarded by mutex_
+    bool stopRequested_ = false; // guarded by mutex_
 };
 
 } // namespace brightowl

@@ -26,18 +26,18 @@ uint8_t Byte(int32_t v)
     return static_cast<uint8_t>(Clamp255(v));
 }
 
-// BT.601 studio range, as cameras send it and libv4lconvert reads it.
+// BT.601 full range (as JPEG uses it), which is how libv4lconvert reads YUYV.
 uint8_t Luma(int32_t r, int32_t g, int32_t b)
 {
-    return Byte(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
+    return Byte((77 * r + 150 * g + 29 * b + 128) >> 8);
 }
 uint8_t ChromaU(int32_t r, int32_t g, int32_t b)
 {
-    return Byte(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128);
+    return Byte(((-43 * r - 85 * g + 128 * b + 128) >> 8) + 128);
 }
 uint8_t ChromaV(int32_t r, int32_t g, int32_t b)
 {
-    return Byte(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128);
+    return Byte(((128 * r - 107 * g - 21 * b + 128) >> 8) + 128);
 }
 
 } // namespace
@@ -58,8 +58,7 @@ uint8_t* TestPatternRenderer::Row(uint8_t* frame, uint32_t y) const
 }
 
 TestPatternRenderer::Rgb TestPatternRenderer::Background(TestPattern pattern, uint32_t x, uint32_t band,
-                                                         uint64_t frameNumber, uint32_t width,
-                                                         uint32_t height) const
+                                                         uint64_t frameNumber, uint32_t width, uint32_t height) const
 {
     const uint64_t shifted = x + frameNumber * 4;
     switch (pattern) {
@@ -151,8 +150,8 @@ void TestPatternRenderer::DrawText(uint8_t* frame, uint32_t x, uint32_t y, uint3
     }
 }
 
-void TestPatternRenderer::Render(const VideoMode& mode, uint64_t frameNumber, TestPattern pattern,
-                                 int32_t brightness, const char* clockText, std::vector<uint8_t>& frame)
+void TestPatternRenderer::Render(const VideoMode& mode, uint64_t frameNumber, TestPattern pattern, int32_t brightness,
+                                 const char* clockText, std::vector<uint8_t>& frame)
 {
     mode_ = mode;
     brightness_ = std::clamp(brightness, -128, 127);
@@ -190,8 +189,7 @@ void TestPatternRenderer::Render(const VideoMode& mode, uint64_t frameNumber, Te
     // The counter and the clock, so that a viewer sees the picture is live.
     const uint32_t scale = std::max<uint32_t>(2, h / 120) & ~1u;
     char text[48];
-    std::snprintf(text, sizeof text, "%07llu %s", static_cast<unsigned long long>(frameNumber % 10000000),
-                  clockText);
+    std::snprintf(text, sizeof text, "%07llu %s", static_cast<unsigned long long>(frameNumber % 10000000), clockText);
     DrawText(frame.data(), 2 * scale, 2 * scale, scale, text);
 }
 

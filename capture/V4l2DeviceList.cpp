@@ -83,4 +83,18 @@ std::unique_ptr<CaptureDriver> CreateV4l2Driver(V4l2DeviceOps& ops, const V4l2De
     return std::make_unique<V4l2Driver>(ops, device);
 }
 
+SystemDriverCatalog::CameraLister V4l2CameraLister(V4l2DeviceOps& ops, std::string dir)
+{
+    return [&ops, dir = std::move(dir)] {
+        std::vector<DriverEntry> entries;
+        for (V4l2DeviceInfo& device : EnumerateV4l2Devices(ops, dir)) {
+            std::string name = device.card;
+            std::string version = V4l2VersionText(device.version);
+            entries.push_back({std::move(name), std::move(version),
+                               [&ops, device = std::move(device)] { return CreateV4l2Driver(ops, device); }});
+        }
+        return entries;
+    };
+}
+
 } // namespace brightowl

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/SystemDriverCatalog.h"
 #include "capture/V4l2DeviceOps.h"
 
 #include <cstdint>
@@ -36,5 +37,9 @@ std::vector<V4l2DeviceInfo> EnumerateV4l2Devices(V4l2DeviceOps& ops, const std::
 
 // A driver for one enumerated node; it opens the node only on Open.
 std::unique_ptr<CaptureDriver> CreateV4l2Driver(V4l2DeviceOps& ops, const V4l2DeviceInfo& device);
+
+// The driver catalog's camera entries: the nodes EnumerateV4l2Devices finds when the catalog asks,
+// named by their card and driver version. ops must outlive the catalog.
+SystemDriverCatalog::CameraLister V4l2CameraLister(V4l2DeviceOps& ops = KernelDeviceOps(), std::string dir = "/dev");
 
 } // namespace brightowl

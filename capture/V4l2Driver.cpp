@@ -3,6 +3,7 @@
 #include "capture/Decompressor.h"
 #include "capture/V4l2Queries.h"
 #include "capture/V4l2Stream.h"
+#include "capture/V4lConvertDecompressor.h"
 
 #include <fcntl.h>
 
@@ -127,9 +128,17 @@ std::vector<uint8_t> V4l2Driver::VideoFormat() const
     return block;
 }
 
-std::unique_ptr<Decompressor> V4l2Driver::LocateDecompressor(const BitmapInfoHeader&, const BitmapInfoHeader&)
+std::unique_ptr<Decompressor> V4l2Driver::LocateDecompressor(const BitmapInfoHeader& input,
+                                                             const BitmapInfoHeader& output)
 {
-    return nullptr;
+    // libv4lconvert works on the camera's own descriptor, through the same device operations, so
+    // that it knows the camera (its formats, and the per-model fixes it keeps, such as upside-down
+    // sensors) as the driver does.
+    std::lock_guard lock(mutex_);
+    if (!fd_.Valid()) {
+        return nullptr;
+    }
+    return CreateV4lConvertDecompressor(input, output, fd_.Get(), &ops_, V4lConvertDeviceTable());
 }
 
 bool V4l2Driver::Start(FrameSink sink)
@@ -219,7 +228,7 @@ bool V4l2Driver::SetMode(const VideoMode& mode)
             format.fmt.pix.field = V4L2_FIELD_ANY;
             changed = ops_.Ioctl(fd_.Get(), VIDIOC_S_FMT, &format) == 0;
             if (changed) {
-                format_ = format;  // what the driver chose, which may differ from the request
+                format_ = format; // what the driver chose, which may differ from the request
             }
         }
     }
@@ -239,7 +248,7 @@ bool V4l2Driver::SetInterval(FrameInterval interval)
     if (interval.numerator == 0 || interval.denominator == 0 ||
         ops_.Ioctl(fd_.Get(), VIDIOC_G_PARM, &parameters) != 0 ||
         (parameters.parm.capture.capability & V4L2_CAP_TIMEPERFRAME) == 0) {
-        return false;  // a device without frame-rate control runs at its own rate
+        return false; // a device without frame-rate control runs at its own rate
     }
     parameters.parm.capture.timeperframe = {interval.numerator, interval.denominator};
     return ops_.Ioctl(fd_.Get(), VIDIOC_S_PARM, &parameters) == 0;

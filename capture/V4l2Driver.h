@@ -20,8 +20,8 @@ struct V4l2FormatTail
 {
     uint32_t bytesPerLine = 0;
     uint32_t sizeImage = 0;
-    uint32_t field = 0;       // enum v4l2_field
-    uint32_t colorspace = 0;  // enum v4l2_colorspace
+    uint32_t field = 0;      // enum v4l2_field
+    uint32_t colorspace = 0; // enum v4l2_colorspace
 };
 
 // A capture driver for one V4L2 video node. Owns the node's descriptor and, while it runs, the
@@ -67,9 +67,9 @@ private:
     mutable std::mutex mutex_;
     V4l2Fd fd_;
     std::atomic<bool> lost_{false};
-    v4l2_format format_{};  // the format read at Open or chosen by SetMode
+    v4l2_format format_{}; // the format read at Open or chosen by SetMode
     std::unique_ptr<V4l2Stream> stream_;
-    FrameSink sink_;        // the running stream's, kept to restart it after a mode change
+    FrameSink sink_; // the running stream's, kept to restart it after a mode change
 };
 
 } // namespace brightowl

@@ -21,9 +21,9 @@ std::string FixedText(const uint8_t* text, size_t size)
 }
 
 constexpr std::array<FrameSize, 21> kCommonSizes = {{
-    {160, 120},   {176, 144},   {320, 180},   {320, 240},   {352, 288},   {424, 240},   {640, 360},
-    {640, 480},   {800, 448},   {800, 600},   {848, 480},   {960, 540},   {1024, 576},  {1024, 768},
-    {1280, 720},  {1280, 960},  {1280, 1024}, {1600, 1200}, {1920, 1080}, {2560, 1440}, {3840, 2160},
+    {160, 120},  {176, 144},  {320, 180},   {320, 240},   {352, 288},   {424, 240},   {640, 360},
+    {640, 480},  {800, 448},  {800, 600},   {848, 480},   {960, 540},   {1024, 576},  {1024, 768},
+    {1280, 720}, {1280, 960}, {1280, 1024}, {1600, 1200}, {1920, 1080}, {2560, 1440}, {3840, 2160},
 }};
 
 constexpr std::array<uint32_t, 10> kCommonRates = {5, 10, 15, 20, 24, 25, 30, 50, 60, 120};
@@ -119,7 +119,7 @@ bool Adjustable(const v4l2_queryctrl& query)
     case V4L2_CTRL_TYPE_BUTTON:
         return (query.flags & (V4L2_CTRL_FLAG_DISABLED | V4L2_CTRL_FLAG_READ_ONLY)) == 0;
     default:
-        return false;  // class headings, 64-bit, string and compound controls
+        return false; // class headings, 64-bit, string and compound controls
     }
 }
 
@@ -201,15 +201,13 @@ std::vector<FrameInterval> QueryV4l2FrameIntervals(V4l2DeviceOps& ops, int fd, u
         intervals = ExpandIntervals(entry.stepwise);
         break;
     }
-    std::erase_if(intervals, [](const FrameInterval& interval) {
-        return interval.numerator == 0 || interval.denominator == 0;
-    });
+    std::erase_if(intervals,
+                  [](const FrameInterval& interval) { return interval.numerator == 0 || interval.denominator == 0; });
     std::stable_sort(intervals.begin(), intervals.end(), Shorter);
-    intervals.erase(std::unique(intervals.begin(), intervals.end(),
-                                [](const FrameInterval& a, const FrameInterval& b) {
-                                    return !Shorter(a, b) && !Shorter(b, a);
-                                }),
-                    intervals.end());
+    intervals.erase(
+        std::unique(intervals.begin(), intervals.end(),
+                    [](const FrameInterval& a, const FrameInterval& b) { return !Shorter(a, b) && !Shorter(b, a); }),
+        intervals.end());
     return intervals;
 }
 

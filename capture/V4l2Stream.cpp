@@ -26,8 +26,7 @@ int64_t TimestampUs(const v4l2_buffer& buffer)
         // CLOCK_MONOTONIC, the clock behind std::chrono::steady_clock on Linux.
         return int64_t{buffer.timestamp.tv_sec} * 1000000 + buffer.timestamp.tv_usec;
     }
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -66,7 +65,7 @@ std::unique_ptr<V4l2Stream> V4l2Stream::Start(V4l2DeviceOps& ops, int fd, std::s
     std::unique_ptr<V4l2Stream> stream(
         new V4l2Stream(ops, fd, std::move(deviceName), std::move(sink), std::move(lost)));
     if (!stream->SetUp()) {
-        return nullptr;  // the destructor gives back what SetUp took
+        return nullptr; // the destructor gives back what SetUp took
     }
     try {
         stream->thread_ = std::thread(&V4l2Stream::Run, stream.get());
@@ -119,7 +118,7 @@ V4l2Stream::~V4l2Stream()
         thread_.join();
     }
     if (lost_) {
-        return;  // the device has gone: the thread gave the buffers back, the owner closes the descriptor
+        return; // the device has gone: the thread gave the buffers back, the owner closes the descriptor
     }
     if (streaming_) {
         int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
@@ -185,7 +184,7 @@ bool V4l2Stream::CaptureOne()
 void V4l2Stream::Deliver(const v4l2_buffer& buffer)
 {
     if (buffer.index >= buffers_.size() || (buffer.flags & V4L2_BUF_FLAG_ERROR) != 0) {
-        return;  // a frame the driver marks as damaged is dropped, its buffer still queued again
+        return; // a frame the driver marks as damaged is dropped, its buffer still queued again
     }
     const V4l2Mapping& mapping = buffers_[buffer.index];
     // bytesused is the driver's word; it never reaches past the mapping.

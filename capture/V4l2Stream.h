@@ -71,8 +71,8 @@ private:
     const std::string deviceName_;
     const CaptureDriver::FrameSink sink_;
     const LostHandler lostHandler_;
-    std::vector<V4l2Mapping> buffers_;  // the capture thread's while it runs
-    size_t bufferCount_ = 0;            // buffers the device holds (REQBUFS)
+    std::vector<V4l2Mapping> buffers_; // the capture thread's while it runs
+    size_t bufferCount_ = 0;           // buffers the device holds (REQBUFS)
     bool streaming_ = false;
     std::atomic<bool> stop_{false};
     std::atomic<bool> lost_{false};

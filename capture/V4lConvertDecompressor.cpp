@@ -42,9 +42,8 @@ ssize_t StandInWrite(void*, int, const void*, size_t)
     return -1;
 }
 
-const libv4l_dev_ops kStandInOps = {nullptr, nullptr, StandInIoctl, StandInRead, StandInWrite,
-                                    nullptr, nullptr,     nullptr,      nullptr,     nullptr,
-                                    nullptr, nullptr};
+const libv4l_dev_ops kStandInOps = {nullptr, nullptr, StandInIoctl, StandInRead, StandInWrite, nullptr,
+                                    nullptr, nullptr, nullptr,      nullptr,     nullptr,      nullptr};
 
 // The input formats handed to libv4lconvert; it converts more, but these are the ones cameras send.
 bool IsConvertible(uint32_t fourcc)
@@ -83,7 +82,7 @@ uint32_t InputBytesPerLine(uint32_t fourcc, uint32_t width)
     case V4L2_PIX_FMT_GREY:
         return width;
     default:
-        return 0;  // compressed
+        return 0; // compressed
     }
 }
 
@@ -126,7 +125,7 @@ public:
             return nullptr;
         const uint32_t needed = source_.fmt.pix.bytesperline * height_;
         if (needed != 0 && bytes < needed)
-            return nullptr;  // a short frame of a raw format: libv4lconvert would read past its end
+            return nullptr; // a short frame of a raw format: libv4lconvert would read past its end
         // libv4lconvert takes a non-const source but only reads it.
         int written = v4lconvert_convert(data_, &source_, &destination_, const_cast<uint8_t*>(data),
                                          static_cast<int>(bytes), topDown_.data(), static_cast<int>(topDown_.size()));
@@ -158,7 +157,7 @@ private:
     uint32_t height_ = 0;
     v4l2_format source_;
     v4l2_format destination_;
-    std::vector<uint8_t> topDown_;  // one converted frame, reused
+    std::vector<uint8_t> topDown_; // one converted frame, reused
 };
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "resources/DialogBuilder.h"
 
 #include <QComboBox>
+#include <QShowEvent>
 
 namespace brightowl {
 namespace {
@@ -54,9 +55,11 @@ void DriverSelectDialog::FillList()
 void DriverSelectDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
     const DialogTemplate& dialogTemplate = *FindDialogTemplate("DriverSelect");
-    const QPoint offset = DialogBuilder::ToPixels(QPoint(dialogTemplate.x, dialogTemplate.y),
-                                                  DialogBuilder::BaseUnits(font()));
+    const QPoint offset =
+        DialogBuilder::ToPixels(QPoint(dialogTemplate.x, dialogTemplate.y), DialogBuilder::BaseUnits(font()));
     PlaceInOwnerClientArea(*this, offset.x(), offset.y());
 }
 

@@ -36,7 +36,7 @@ private:
     void FillList();
 
     DialogHost& host_;
-    std::unique_ptr<DriverList> ownDrivers_;  // the capture device's list, when none was given
+    std::unique_ptr<DriverList> ownDrivers_; // the capture device's list, when none was given
     DriverList& drivers_;
     QComboBox* list_ = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QLabel>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -93,7 +94,7 @@ private:
     QFont underlinedFont_;
     QFont normalFont_;
     bool hasCursor_ = false;
-    int hoverTimer_ = 0;  // 0 while stopped
+    int hoverTimer_ = 0; // 0 while stopped
     std::unique_ptr<LinkShell> ownShell_;
     LinkShell* shell_ = nullptr;
     Prompt* prompt_ = nullptr;

@@ -4,7 +4,9 @@
 #include "dialogs/DialogHost.h"
 #include "dialogs/DialogPlacement.h"
 #include "resources/DialogBuilder.h"
+
 #include "server/Prompt.h"
+#include <QShowEvent>
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -48,7 +50,9 @@ void SetupDialog::FillControls()
 void SetupDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    CentreOverOwner(*this);
+    // Only when the dialog opens, not when the window system shows it again after minimising.
+    if (!event->spontaneous())
+        CentreOverOwner(*this);
 }
 
 void SetupDialog::accept()

@@ -2,19 +2,16 @@
 
 #include "dialogs/DialogPlacement.h"
 #include "dialogs/HyperlinkLabel.h"
-#include "resources/DialogBuilder.h"
+#include "dialogs/LinkedDialog.h"
+#include "resources/DialogTemplate.h"
+
+#include <QShowEvent>
 
 namespace brightowl {
 
 ThankYouDialog::ThankYouDialog(QWidget* parent) : QDialog(parent)
 {
-    DialogBuilder::Build(*this, *FindDialogTemplate(110), [this](const ControlTemplate& control, QWidget* owner) {
-        if (control.id != 1019)
-            return static_cast<QWidget*>(nullptr);
-        link_ = new HyperlinkLabel(owner);
-        return static_cast<QWidget*>(link_);
-    });
-    link_->Attach();
+    link_ = BuildLinkedDialog(*this, *FindDialogTemplate(110));
 }
 
 HyperlinkLabel& ThankYouDialog::Link()
@@ -25,7 +22,9 @@ HyperlinkLabel& ThankYouDialog::Link()
 void ThankYouDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    CentreOverOwner(*this);
+    // Only when the dialog opens, not when the window system shows it again after minimising.
+    if (!event->spontaneous())
+        CentreOverOwner(*this);
 }
 
 } // namespace brightowl

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -40,7 +41,7 @@ private:
     void FillControls();
 
     DialogHost& host_;
-    std::unique_ptr<AddressSource> ownAddresses_;  // the interfaces' addresses, when none were given
+    std::unique_ptr<AddressSource> ownAddresses_; // the interfaces' addresses, when none were given
     AddressSource& addresses_;
     HyperlinkLabel* link_ = nullptr;
 };

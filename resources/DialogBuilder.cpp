@@ -1,6 +1,7 @@
 #include "resources/DialogBuilder.h"
 
-#include <QApplication>
+#include "resources/AppIcon.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -12,6 +13,8 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include <algorithm>
+#include <charconv>
 #include <string>
 
 namespace brightowl {
@@ -59,14 +62,37 @@ QWidget* MakeDefaultControl(const ControlTemplate& control, QWidget* parent)
     return new QLabel(parent);
 }
 
-// The icon controls show the application's icon, which the application sets as its window icon.
-void ShowIcon(QLabel& label, QSize size)
+// An icon control shows the icon resource its template names (106, the application's icon).
+void ShowIcon(QLabel& label, std::string_view number, QSize size)
 {
-    const QIcon icon = QApplication::windowIcon();
+    int32_t id = 0;
+    std::from_chars(number.data(), number.data() + number.size(), id);
+    const QIcon icon = LoadIconResource(id);
     const int side = std::min(size.width(), size.height());
     if (!icon.isNull())
         label.setPixmap(icon.pixmap(side, side));
     label.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+// The templates were drawn for a font whose widths differ a little from the desktop's: a one-line
+// label whose text is wider than its box grows to its text, keeping its aligned edge, so that it is
+// not cut off (word wrap would push the rest below the box).
+QRect WidenToText(const QLabel& label, QRect box, int dialogWidth)
+{
+    const QFontMetrics metrics = label.fontMetrics();
+    if (box.height() >= 2 * metrics.height())
+        return box;
+    const int needed = metrics.horizontalAdvance(label.text());
+    if (needed <= box.width())
+        return box;
+    const int grow = needed - box.width();
+    if (label.alignment() & Qt::AlignHCenter)
+        box.adjust(-grow / 2, 0, grow - grow / 2, 0);
+    else if (label.alignment() & Qt::AlignRight)
+        box.adjust(-grow, 0, 0, 0);
+    else
+        box.adjust(0, 0, grow, 0);
+    return box.intersected(QRect(0, box.y(), dialogWidth, box.height()));
 }
 
 void Configure(QWidget& widget, const ControlTemplate& control, QRect pixels, QDialog& dialog)
@@ -93,12 +119,13 @@ void Configure(QWidget& widget, const ControlTemplate& control, QRect pixels, QD
         pixels.setHeight(combo->sizeHint().height());
     } else if (auto* label = qobject_cast<QLabel*>(&widget)) {
         if (control.kind == ControlKind::Icon) {
-            ShowIcon(*label, pixels.size());
+            ShowIcon(*label, control.text, pixels.size());
         } else {
             label->setText(text);
             label->setTextFormat(Qt::PlainText);
             label->setAlignment(LabelAlignment(control.style));
-            label->setWordWrap(true);
+            label->setWordWrap(pixels.height() >= 2 * label->fontMetrics().height());
+            pixels = WidenToText(*label, pixels, dialog.width());
         }
     }
     widget.setGeometry(pixels);
@@ -121,7 +148,8 @@ QSize DialogBuilder::BaseUnits(const QFont& font)
     // The average width is taken over the letters of the alphabet and rounded, as the dialog
     // manager does it.
     const QFontMetrics metrics(font);
-    const int alphabetWidth = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int alphabetWidth =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return {(alphabetWidth / 26 + 1) / 2, metrics.height()};
 }
 
@@ -147,19 +175,24 @@ void DialogBuilder::Build(QDialog& dialog, const DialogTemplate& dialogTemplate,
                           Qt::WindowCloseButtonHint);
     dialog.setFixedSize(ToPixels(QRect(0, 0, dialogTemplate.width, dialogTemplate.height), base).size());
 
+    QWidget* first = nullptr;
     QWidget* previous = nullptr;
     for (const ControlTemplate& control : dialogTemplate.controls) {
         QWidget* widget = factory ? factory(control, &dialog) : nullptr;
         if (widget == nullptr)
             widget = MakeDefaultControl(control, &dialog);
-        Configure(*widget, control, ToPixels(QRect(control.x, control.y, control.width, control.height), base),
-                  dialog);
+        Configure(*widget, control, ToPixels(QRect(control.x, control.y, control.width, control.height), base), dialog);
         if (widget->focusPolicy() != Qt::NoFocus) {
             if (previous != nullptr)
                 QWidget::setTabOrder(previous, widget);
+            else
+                first = widget;
             previous = widget;
         }
     }
+    // The dialog opens with the focus on its first control in tab order.
+    if (first != nullptr)
+        first->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace brightowl

@@ -8,10 +8,10 @@ namespace brightowl {
 
 // The window styles a template can carry, with the values the templates were written in.
 namespace style {
-inline constexpr uint32_t kStaticCentre = 0x0001;       // centred text
-inline constexpr uint32_t kStaticRight = 0x0002;        // right-aligned text
-inline constexpr uint32_t kStaticNotify = 0x0100;       // reports clicks
-inline constexpr uint32_t kStaticCentreImage = 0x0200;  // vertically centred text
+inline constexpr uint32_t kStaticCentre = 0x0001;      // centred text
+inline constexpr uint32_t kStaticRight = 0x0002;       // right-aligned text
+inline constexpr uint32_t kStaticNotify = 0x0100;      // reports clicks
+inline constexpr uint32_t kStaticCentreImage = 0x0200; // vertically centred text
 inline constexpr uint32_t kEditAutoHScroll = 0x0080;
 inline constexpr uint32_t kButtonDefault = 0x0001;
 inline constexpr uint32_t kButtonAutoCheckBox = 0x0003;
@@ -45,7 +45,7 @@ struct ControlTemplate
 {
     int id = kNoId;
     ControlKind kind = ControlKind::Label;
-    std::string_view text;  // for an icon: the icon's resource number
+    std::string_view text; // for an icon: the icon's resource number
     int x = 0;
     int y = 0;
     int width = 0;
@@ -57,16 +57,16 @@ struct ControlTemplate
 // which is also the tab order.
 struct DialogTemplate
 {
-    std::string_view name;  // the resource name, empty for a numbered template
-    int number = 0;         // the resource number, 0 for a named template
+    std::string_view name; // the resource name, empty for a numbered template
+    int number = 0;        // the resource number, 0 for a named template
     std::string_view caption;
     int x = 0;
     int y = 0;
     int width = 0;
     int height = 0;
     uint32_t style = 0;
-    int fontPoints = 0;         // 0: the system's dialog font
-    std::string_view fontName;  // empty with fontPoints 0
+    int fontPoints = 0;        // 0: the system's dialog font
+    std::string_view fontName; // empty with fontPoints 0
     std::span<const ControlTemplate> controls;
 };
 

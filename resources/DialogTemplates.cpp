@@ -59,9 +59,8 @@ constexpr std::array kWizardControls = {
                     "below values do not need to be changed unless you are behind a firewall and/or have "
                     "multiple IP addresses.",
                     25, 41, 242, 24, kCentredText},
-    ControlTemplate{kNoId, ControlKind::Label,
-                    "If you are behind a firewall, you may find your IP address by visiting", 39, 70, 210, 8,
-                    kLeftText},
+    ControlTemplate{kNoId, ControlKind::Label, "If you are behind a firewall, you may find your IP address by visiting",
+                    39, 70, 210, 8, kLeftText},
     ControlTemplate{1019, ControlKind::Label, kMakerFaq, 66, 80, 156, 8, kLeftText},
 };
 
@@ -85,8 +84,7 @@ constexpr std::array kThankYouControls = {
 };
 
 constexpr std::array kTemplates = {
-    DialogTemplate{"SETUPDIALOG", 0, "Server Setup", 0, 0, 249, 132, kDialogStyle, 8, "MS Sans Serif",
-                   kSetupControls},
+    DialogTemplate{"SETUPDIALOG", 0, "Server Setup", 0, 0, 249, 132, kDialogStyle, 8, "MS Sans Serif", kSetupControls},
     DialogTemplate{"DRIVERSELECT", 0, "Select Driver", 20, 20, 210, 50, kDialogStyle | style::kVisible, 0, "",
                    kDriverSelectControls},
     DialogTemplate{"", 111, "Setup Wizard", 0, 0, 287, 141, kDialogStyle, 8, "MS Sans Serif", kWizardControls},

@@ -15,6 +15,7 @@
 
 #include <deque>
 #include <functional>
+#include <ostream>
 #include <utility>
 #include <vector>
 
@@ -62,6 +63,10 @@ public:
     ModalAnswerer& operator=(const ModalAnswerer&) = delete;
 
     void Then(Answer answer) { answers_.push_back(std::move(answer)); }
+
+    // While paused the answerer's own timer does not wake the event loop (for tests of idleness).
+    void Pause() { timer_.stop(); }
+    void Resume() { timer_.start(); }
 
     // The class names of the modals answered or closed so far, in order.
     const std::vector<QString>& Seen() const { return seen_; }
@@ -131,3 +136,9 @@ private:
 };
 
 } // namespace brightowl::test
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}

@@ -14,6 +14,8 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
+    // Windows come and go between tests; only the tests end the event loops they start.
+    QApplication::setQuitOnLastWindowClosed(false);
     QTemporaryDir scratch;
     if (!scratch.isValid())
         return 2;

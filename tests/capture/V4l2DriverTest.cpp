@@ -138,8 +138,7 @@ TEST_F(V4l2DriverTest, OffersTheDevicesFormatsSizesAndRates)
     EXPECT_EQ(formats[1].fourcc, uint32_t{V4L2_PIX_FMT_MJPEG});
     EXPECT_EQ(formats[1].sizes, (std::vector<FrameSize>{{320, 240}, {640, 480}, {1280, 720}}));
 
-    EXPECT_EQ(driver_.FrameIntervals(V4L2_PIX_FMT_MJPEG, {1280, 720}),
-              (std::vector<FrameInterval>{{1, 30}, {1, 15}}));
+    EXPECT_EQ(driver_.FrameIntervals(V4L2_PIX_FMT_MJPEG, {1280, 720}), (std::vector<FrameInterval>{{1, 30}, {1, 15}}));
     EXPECT_TRUE(driver_.FrameIntervals(V4L2_PIX_FMT_MJPEG, {1000, 1000}).empty());
     EXPECT_EQ(driver_.CurrentMode(), (VideoMode{V4L2_PIX_FMT_YUYV, {640, 480}, {1, 30}}));
 }

@@ -1,6 +1,7 @@
 #include "capture/V4l2DeviceList.h"
 
 #include "capture/CaptureDriver.h"
+#include "capture/SystemDriverCatalog.h"
 #include "tests/support/SimulatedV4l2Device.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +21,8 @@ class DevFolder
 {
 public:
     explicit DevFolder(std::initializer_list<const char*> names)
-        : path_(fs::temp_directory_path() / ("brightowl-dev-" + std::to_string(::getpid()) + "-" +
-                                             std::to_string(counter_++)))
+        : path_(fs::temp_directory_path() /
+                ("brightowl-dev-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++)))
     {
         fs::create_directories(path_);
         for (const char* name : names) {
@@ -53,7 +54,7 @@ TEST(V4l2Enumeration, ListsCaptureNodesInDeviceNumberOrderAndSkipsTheRest)
     device.AddNode(SimulatedV4l2Device::MetadataNode("video1", "Front Camera"));
     device.AddNode(SimulatedV4l2Device::Camera("video2", "Rear Camera"));
     auto legacy = SimulatedV4l2Device::Camera("video4", "Old Camera");
-    legacy.capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;  // a driver without device_caps
+    legacy.capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING; // a driver without device_caps
     legacy.deviceCaps = 0;
     device.AddNode(legacy);
     auto output = SimulatedV4l2Device::Camera("video5", "Loopback Output");
@@ -64,8 +65,8 @@ TEST(V4l2Enumeration, ListsCaptureNodesInDeviceNumberOrderAndSkipsTheRest)
     readOnly.deviceCaps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_READWRITE;
     device.AddNode(readOnly);
     // video3 has a file but no device behind it; the others are not video nodes at all.
-    DevFolder dev({"video10", "video2", "video0", "video1", "video3", "video4", "video5", "video6", "vbi0",
-                   "video", "video1a", "media0"});
+    DevFolder dev({"video10", "video2", "video0", "video1", "video3", "video4", "video5", "video6", "vbi0", "video",
+                   "video1a", "media0"});
 
     const auto devices = EnumerateV4l2Devices(device, dev.Path());
 
@@ -103,6 +104,34 @@ TEST(V4l2Enumeration, DriverNamedAfterTheCardWithItsVersion)
     EXPECT_EQ(device.OpenDescriptors(), 0);
 }
 
+TEST(V4l2Enumeration, CatalogListsCamerasBeforeTheTestPattern)
+{
+    SimulatedV4l2Device device;
+    device.AddNode(SimulatedV4l2Device::Camera("video0", "Front Camera"));
+    device.AddNode(SimulatedV4l2Device::MetadataNode("video1", "Front Camera"));
+    device.AddNode(SimulatedV4l2Device::Camera("video2", "Rear Camera"));
+    DevFolder dev({"video0", "video1", "video2"});
+    SystemDriverCatalog catalog(V4l2CameraLister(device, dev.Path()));
+
+    std::string name, version;
+    ASSERT_TRUE(catalog.Describe(0, name, version));
+    EXPECT_EQ(name, "Front Camera");
+    EXPECT_EQ(version, "6.1.55");
+    ASSERT_TRUE(catalog.Describe(1, name, version));
+    EXPECT_EQ(name, "Rear Camera");
+    ASSERT_TRUE(catalog.Describe(2, name, version));
+    EXPECT_NE(name.find("Test Pattern"), std::string::npos) << name;
+    EXPECT_FALSE(catalog.Describe(3, name, version));
+
+    auto rear = catalog.Create(1);
+    ASSERT_NE(rear, nullptr);
+    EXPECT_EQ(rear->Name(), "Rear Camera");
+    ASSERT_TRUE(rear->Open());
+    EXPECT_EQ(device.OpenDescriptors(), 1);
+    rear.reset();
+    EXPECT_EQ(device.OpenDescriptors(), 0);
+}
+
 struct VersionCase
 {
     const char* name;
@@ -125,8 +154,7 @@ TEST_P(V4l2VersionText, ReadsKernelVersionEncoding)
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, V4l2VersionText,
-                         testing::Values(VersionCase{"Zero", 0, "0.0.0"},
-                                         VersionCase{"Kernel", 0x060137, "6.1.55"},
+                         testing::Values(VersionCase{"Zero", 0, "0.0.0"}, VersionCase{"Kernel", 0x060137, "6.1.55"},
                                          VersionCase{"EveryPartLarge", 0x0aff0c, "10.255.12"},
                                          VersionCase{"HighBitsIgnored", 0x01020304, "2.3.4"}),
                          [](const testing::TestParamInfo<VersionCase>& param) { return param.param.name; });

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <ostream>
 #include <thread>
@@ -149,6 +150,53 @@ TEST_F(V4l2StreamTest, MjpegFramesAreHandedOverWithoutTheBufferSlack)
     EXPECT_EQ(frame[frame.size() - 1], 0xd9);
 }
 
+struct FaultyFrameCase
+{
+    const char* name;
+    std::function<void(v4l2_buffer&)> tamper;
+    bool delivered; // whether such frames reach the sink
+};
+
+void PrintTo(const FaultyFrameCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class V4l2StreamFaultyFrames : public V4l2StreamTest, public testing::WithParamInterface<FaultyFrameCase>
+{
+};
+
+TEST_P(V4l2StreamFaultyFrames, NeverReadPastTheBufferAndKeepStreaming)
+{
+    SimulatedNode node = SimulatedV4l2Device::Camera("video0", "Front Camera");
+    node.tamper = GetParam().tamper;
+    AddCamera(node);
+    ASSERT_TRUE(driver_->Open());
+    ASSERT_TRUE(driver_->Start(frames_.Sink()));
+    for (int i = 0; i < 500 && device_.FramesDelivered("video0") < 5; ++i) {
+        std::this_thread::sleep_for(2ms);
+    }
+    if (GetParam().delivered) {
+        ASSERT_TRUE(frames_.WaitFor(5));
+    }
+    driver_->Stop();
+    EXPECT_GE(device_.FramesDelivered("video0"), 5u) << "the stream went on";
+    EXPECT_TRUE(driver_->IsOpen());
+    if (GetParam().delivered) {
+        EXPECT_EQ(frames_.Last().size(), frames_.LastLength()) << "cut to the mapped buffer";
+    } else {
+        EXPECT_EQ(frames_.Count(), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Frames, V4l2StreamFaultyFrames,
+                         testing::Values(FaultyFrameCase{"BytesUsedBeyondTheBuffer",
+                                                         [](v4l2_buffer& b) { b.bytesused = b.length * 4; }, true},
+                                         FaultyFrameCase{"MarkedDamaged",
+                                                         [](v4l2_buffer& b) { b.flags |= V4L2_BUF_FLAG_ERROR; }, false},
+                                         FaultyFrameCase{"Empty", [](v4l2_buffer& b) { b.bytesused = 0; }, false}),
+                         [](const testing::TestParamInfo<FaultyFrameCase>& param) { return param.param.name; });
+
 TEST_F(V4l2StreamTest, TakesAsManyBuffersAsTheDeviceInsistsOn)
 {
     SimulatedNode node = SimulatedV4l2Device::Camera("video0", "Front Camera");
@@ -166,7 +214,7 @@ TEST_F(V4l2StreamTest, TakesAsManyBuffersAsTheDeviceInsistsOn)
 TEST_F(V4l2StreamTest, RefusedStreamOnFailsStartAndLeavesNoBuffers)
 {
     SimulatedNode node = SimulatedV4l2Device::Camera("video0", "Front Camera");
-    node.streamOnError = ENOSPC;  // what a camera says when the USB bus has no bandwidth left
+    node.streamOnError = ENOSPC; // what a camera says when the USB bus has no bandwidth left
     AddCamera(node);
     ASSERT_TRUE(driver_->Open());
 

@@ -129,7 +129,7 @@ struct SimulatedV4l2Device::Node
     std::vector<uint8_t> picture;
     std::vector<Buffer> buffers;
     std::deque<uint32_t> queue;
-    int owner = -1;  // the descriptor that holds the buffers
+    int owner = -1; // the descriptor that holds the buffers
     bool streaming = false;
     bool gone = false;
     uint64_t frames = 0;
@@ -142,7 +142,8 @@ struct SimulatedV4l2Device::Node
     }
     Control* FindControl(uint32_t id)
     {
-        auto found = std::find_if(controls.begin(), controls.end(), [id](const Control& c) { return c.query.id == id; });
+        auto found =
+            std::find_if(controls.begin(), controls.end(), [id](const Control& c) { return c.query.id == id; });
         return found == controls.end() ? nullptr : &*found;
     }
     const SimulatedFormat* FindFormat(uint32_t fourcc) const
@@ -195,13 +196,20 @@ void SimulatedV4l2Device::AddNode(SimulatedNode config)
     if ((node->config.deviceCaps & V4L2_CAP_VIDEO_CAPTURE) != 0) {
         node->controls = {
             {Query(V4L2_CID_USER_CLASS, V4L2_CTRL_TYPE_CTRL_CLASS, "User Controls", 0, 0, 0, 0,
-                   V4L2_CTRL_FLAG_READ_ONLY | V4L2_CTRL_FLAG_WRITE_ONLY), {}, 0, 0},
+                   V4L2_CTRL_FLAG_READ_ONLY | V4L2_CTRL_FLAG_WRITE_ONLY),
+             {},
+             0,
+             0},
             {Query(V4L2_CID_BRIGHTNESS, V4L2_CTRL_TYPE_INTEGER, "Brightness", 0, 255, 1, 128), {}, 128, 0},
             {Query(V4L2_CID_HUE, V4L2_CTRL_TYPE_INTEGER, "Hue", -180, 180, 1, 0, V4L2_CTRL_FLAG_DISABLED), {}, 0, 0},
-            {Query(V4L2_CID_AUTO_WHITE_BALANCE, V4L2_CTRL_TYPE_BOOLEAN, "White Balance, Automatic", 0, 1, 1, 1), {}, 1,
+            {Query(V4L2_CID_AUTO_WHITE_BALANCE, V4L2_CTRL_TYPE_BOOLEAN, "White Balance, Automatic", 0, 1, 1, 1),
+             {},
+             1,
              0},
             {Query(V4L2_CID_POWER_LINE_FREQUENCY, V4L2_CTRL_TYPE_MENU, "Power Line Frequency", 0, 2, 1, 1),
-             {"Disabled", "50 Hz", "60 Hz"}, 1, 0},
+             {"Disabled", "50 Hz", "60 Hz"},
+             1,
+             0},
             {Query(V4L2_CID_PAN_RESET, V4L2_CTRL_TYPE_BUTTON, "Pan, Reset", 0, 0, 0, 0), {}, 0, 0},
         };
     }
@@ -272,10 +280,9 @@ void SimulatedV4l2Device::Fit(const Node& node, v4l2_pix_format& pix) const
             return std::abs(static_cast<int64_t>(s.width) - pix.width) +
                    std::abs(static_cast<int64_t>(s.height) - pix.height);
         };
-        const FrameSize best = *std::min_element(format->sizes.begin(), format->sizes.end(),
-                                                 [&](const FrameSize& a, const FrameSize& b) {
-                                                     return distance(a) < distance(b);
-                                                 });
+        const FrameSize best =
+            *std::min_element(format->sizes.begin(), format->sizes.end(),
+                              [&](const FrameSize& a, const FrameSize& b) { return distance(a) < distance(b); });
         pix.width = best.width;
         pix.height = best.height;
     }
@@ -319,7 +326,7 @@ int SimulatedV4l2Device::Close(int fd)
         node->queue.clear();
         node->owner = -1;
         if (!node->AnyMapped()) {
-            node->buffers.clear();  // mappings keep the buffers alive, as in the kernel
+            node->buffers.clear(); // mappings keep the buffers alive, as in the kernel
         }
     }
     open_.erase(fd);
@@ -439,7 +446,8 @@ int SimulatedV4l2Device::Dispatch(Node& node, int fd, unsigned long request, voi
     }
     case VIDIOC_ENUM_FMT: {
         auto& description = *static_cast<v4l2_fmtdesc*>(argument);
-        if (!video || description.type != V4L2_BUF_TYPE_VIDEO_CAPTURE || description.index >= node.config.formats.size()) {
+        if (!video || description.type != V4L2_BUF_TYPE_VIDEO_CAPTURE ||
+            description.index >= node.config.formats.size()) {
             return fail(EINVAL);
         }
         const SimulatedFormat& format = node.config.formats[description.index];
@@ -517,7 +525,8 @@ int SimulatedV4l2Device::Dispatch(Node& node, int fd, unsigned long request, voi
         if (request == VIDIOC_S_PARM) {
             const v4l2_fract wanted = parameters.parm.capture.timeperframe;
             for (const FrameInterval& offered : node.FindFormat(node.pix.pixelformat)->intervals) {
-                if (uint64_t{offered.numerator} * wanted.denominator == uint64_t{wanted.numerator} * offered.denominator) {
+                if (uint64_t{offered.numerator} * wanted.denominator ==
+                    uint64_t{wanted.numerator} * offered.denominator) {
                     node.perFrame = {offered.numerator, offered.denominator};
                 }
             }
@@ -619,8 +628,7 @@ int SimulatedV4l2Device::BufferIoctl(Node& node, int fd, unsigned long request, 
     const bool owner = node.owner == fd;
     if (request == VIDIOC_REQBUFS) {
         auto& buffers = *static_cast<v4l2_requestbuffers*>(argument);
-        if (buffers.memory != V4L2_MEMORY_MMAP || (node.owner != -1 && !owner) || node.streaming ||
-            node.AnyMapped()) {
+        if (buffers.memory != V4L2_MEMORY_MMAP || (node.owner != -1 && !owner) || node.streaming || node.AnyMapped()) {
             return fail(buffers.memory != V4L2_MEMORY_MMAP ? EINVAL : EBUSY);
         }
         node.buffers.clear();
@@ -704,6 +712,9 @@ int SimulatedV4l2Device::Dequeue(Node& node, v4l2_buffer& buffer)
     buffer.timestamp.tv_usec = sinceEpoch % 1000000;
     buffer.sequence = static_cast<uint32_t>(node.frames);
     buffer.field = V4L2_FIELD_NONE;
+    if (node.config.tamper) {
+        node.config.tamper(buffer);
+    }
     ++node.frames;
     node.nextFrame = now + frameGap_;
     if (node.config.unplugAfterFrames >= 0 && node.frames >= static_cast<uint64_t>(node.config.unplugAfterFrames)) {
@@ -723,8 +734,8 @@ size_t SimulatedV4l2Device::MappedBuffers() const
     std::lock_guard lock(mutex_);
     size_t mapped = 0;
     for (const auto& node : nodes_) {
-        mapped += static_cast<size_t>(std::count_if(node->buffers.begin(), node->buffers.end(),
-                                                    [](const Node::Buffer& b) { return b.mapped; }));
+        mapped += static_cast<size_t>(
+            std::count_if(node->buffers.begin(), node->buffers.end(), [](const Node::Buffer& b) { return b.mapped; }));
     }
     return mapped;
 }

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -41,6 +42,8 @@ struct SimulatedNode
     int unplugAfterFrames = -1; // the camera goes away after delivering this many frames
     int unplugError = ENODEV;   // what a gone camera answers
     bool eagerPoll = false;     // poll reports a frame before it is there (dequeue answers EAGAIN)
+    // Changes what a dequeue reports, as a faulty driver might (bytesused, flags); called under the lock.
+    std::function<void(v4l2_buffer&)> tamper;
 };
 
 // A whole machine's worth of V4L2 nodes behind the device-operations table, for the driver and for
