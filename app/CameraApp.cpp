@@ -5,6 +5,7 @@
 #include "app/ShellOpener.h"
 #include "app/SocketLayer.h"
 #include "capture/SystemDriverCatalog.h"
+#include "capture/V4l2DeviceList.h"
 #include "capture/qt/QtCaptureWindowFactory.h"
 #include "capture/qt/QtDriverDialogs.h"
 #include "resources/AppIcon.h"
@@ -20,7 +21,7 @@ struct CameraApp::PlatformServices
 {
     QtPrompt prompt;
     ShellOpener shell{[](const QUrl& url) { return QDesktopServices::openUrl(url); }};
-    SystemDriverCatalog catalog;
+    SystemDriverCatalog catalog{V4l2CameraLister()}; // the V4L2 cameras, then the test pattern
     QtDriverDialogs driverDialogs;
     QtCaptureWindowFactory captureWindows{catalog, driverDialogs};
 };
