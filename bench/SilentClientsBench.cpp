@@ -77,11 +77,13 @@ int Run(int clients, double seconds)
         port = server.GetListeningPort();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    // One at a time, each until the listener has taken it: its backlog is 5.
     std::vector<int> silent;
-    for (int i = 0; i < clients; ++i)
+    for (int i = 0; i < clients; ++i) {
         silent.push_back(Connect(port));
-    for (int i = 0; i < 2000 && server.GetConnectionCount() < clients; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (int wait = 0; wait < 2000 && server.GetConnectionCount() <= i; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     const double cpuStart = CpuSeconds();
     const auto wallStart = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
