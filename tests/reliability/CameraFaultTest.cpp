@@ -170,6 +170,7 @@ protected:
     test::TempFolder folder_;
     fs::path dev_;
     test::SimulatedV4l2Device camera_;
+    std::atomic<bool> damaged_{false};  // the simulated camera's frames come short
     std::atomic<TestPatternDriver*> pattern_{nullptr};
     std::atomic<TestPatternDriver::Fault> fault_{TestPatternDriver::Fault::None};
     SystemDriverCatalog catalog_{[this] {
@@ -280,10 +281,9 @@ TEST_F(CameraFaultTest, V4l2CameraUnpluggedMidStreamThenAnotherConnected)
 // and so every stream ends, open ones and new ones; the server stays up and serves files.
 TEST_F(CameraFaultTest, ShortFramesEndTheStreamsAndTheServerStaysUp)
 {
-    std::atomic<bool> damaged{false};
     test::SimulatedNode node = test::SimulatedV4l2Device::Camera("video0", "Camera video0");
-    node.tamper = [&damaged](v4l2_buffer& buffer) {
-        if (damaged)
+    node.tamper = [this](v4l2_buffer& buffer) {
+        if (damaged_)
             buffer.bytesused = 100;
     };
     camera_.SetFrameGap(20ms);
@@ -297,7 +297,7 @@ TEST_F(CameraFaultTest, ShortFramesEndTheStreamsAndTheServerStaysUp)
     ASSERT_TRUE(before.Streams());
     ASSERT_TRUE(before.NextPicture());
 
-    damaged = true;
+    damaged_ = true;
     EXPECT_TRUE(before.EndsWithin(3s)) << "a slot without a picture ends the stream";
     StreamViewer after(port_);
     EXPECT_TRUE(after.Streams()) << "the header and the first delimiter";
@@ -310,7 +310,7 @@ TEST_F(CameraFaultTest, ShortFramesEndTheStreamsAndTheServerStaysUp)
                                     3000),
               "HTTP/1.0 200 OK\r\n\r\nindex");
 
-    damaged = false;
+    damaged_ = false;
     std::this_thread::sleep_for(100ms);
     StreamViewer again(port_);
     ASSERT_TRUE(again.Streams());
