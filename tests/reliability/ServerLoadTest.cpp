@@ -109,6 +109,8 @@ TEST_F(ServerLoadTest, ViewersVanishingMidPictureLeaveNoDescriptorOrThreadBehind
     // An ended connection counts against the limit until it is reaped: a few may be refused.
     EXPECT_GE(streamed, total * 9 / 10) << refused << " refused";
     EXPECT_EQ(streamed + refused, total);
+    RecordProperty("streamed", streamed);
+    RecordProperty("refused", refused);
 
     const ProcessCounts after = ProcessCounts::SettleAt(baseline, 10s);
     EXPECT_EQ(after.descriptors, baseline.descriptors);
@@ -159,6 +161,7 @@ TEST_F(StopServerTest, DuringStreamsAndPendingRequestsItReturnsWithinTheTimeOut)
         const Steady::time_point stop = Steady::now();
         EXPECT_EQ(server_->StopServer(), 0);
         const int64_t stopped = MsSince(stop);
+        RecordProperty("stop_ms", static_cast<int>(stopped));
         // The pending readers end at their time-out; then one polling interval for the listener's
         // wait on them and one for the controller's wait on the listener; and some room for a busy
         // machine.
