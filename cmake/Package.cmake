@@ -30,7 +30,7 @@ if(BRIGHTOWL_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libc6, libstdc++6, libgcc-s1, libqt6core6, libqt6gui6, libqt6widgets6, libturbojpeg0, libjpeg62-turbo, libv4lconvert0")
+        "libc6, libstdc++6, libgcc-s1, libqt6core6, libqt6gui6, libqt6widgets6, libjpeg62-turbo, libv4lconvert0")
 endif()
 
 include(CPack)

@@ -113,6 +113,9 @@ protected:
         const std::string output = (root_ / "launcher.out").string();
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        // Started in the temporary folder, so that a launcher that stayed put writes nothing elsewhere.
+        const std::string start = root_.string();
+        posix_spawn_file_actions_addchdir_np(&actions, start.c_str());
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
         pid_t pid = 0;
