@@ -5,6 +5,7 @@
 #include "app/ShellOpener.h"
 #include "app/SocketLayer.h"
 #include "capture/SystemDriverCatalog.h"
+#include "capture/V4l2DeviceList.h"
 #include "capture/qt/QtCaptureWindowFactory.h"
 #include "capture/qt/QtDriverDialogs.h"
 #include "resources/AppIcon.h"
@@ -14,13 +15,13 @@
 
 namespace brightowl {
 
-// The real services: message boxes, the desktop's file opener, the installed capture drivers
+// The real services: message boxes, the desktop's file opener, the machine's capture drivers
 // with their Qt preview window and dialogs.
 struct CameraApp::PlatformServices
 {
     QtPrompt prompt;
     ShellOpener shell{[](const QUrl& url) { return QDesktopServices::openUrl(url); }};
-    SystemDriverCatalog catalog;
+    SystemDriverCatalog catalog{V4l2CameraLister()};  // the V4L2 cameras under /dev, then the test pattern
     QtDriverDialogs driverDialogs;
     QtCaptureWindowFactory captureWindows{catalog, driverDialogs};
 };

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 using namespace brightowl;
 
@@ -48,6 +49,18 @@ public:
     std::atomic<double> callbackSeconds{0};
 };
 
+// Takes preview frames as the preview widget's store does (one copy), without painting them.
+class CopyingSink : public PreviewSink
+{
+public:
+    void PresentFrame(const BitmapInfoHeader& header, const uint8_t* rows) override
+    {
+        copy.assign(rows, rows + static_cast<size_t>(RowStride24(header.biWidth)) *
+                                     static_cast<size_t>(std::abs(header.biHeight)));
+    }
+    std::vector<uint8_t> copy;
+};
+
 // Makes the Qt-free engine, so that the figures are those of the capture path without painting.
 class EngineFactory : public CaptureWindowFactory
 {
@@ -55,7 +68,7 @@ public:
     EngineFactory(const DriverCatalog& catalog, DriverDialogs& dialogs) : catalog_(catalog), dialogs_(dialogs) {}
     std::unique_ptr<CaptureWindow> Create(const std::string&, void*, int32_t, int32_t, int32_t, int32_t) override
     {
-        return std::make_unique<DriverCaptureWindow>(catalog_, dialogs_, nullptr, nullptr);
+        return std::make_unique<DriverCaptureWindow>(catalog_, dialogs_, &sink_, nullptr);
     }
     bool GetDriverDescription(uint32_t index, std::string& name, std::string& version) const override
     {
@@ -63,6 +76,7 @@ public:
     }
 
 private:
+    CopyingSink sink_;
     const DriverCatalog& catalog_;
     DriverDialogs& dialogs_;
 };
@@ -82,10 +96,17 @@ int main(int argc, char** argv)
     });
     NoDialogs dialogs;
     EngineFactory factory(catalog, dialogs);
-    std::printf("%-10s %8s %9s %8s %15s\n", "size", "fps", "jpeg kB", "cpu %", "callback ms");
-    for (const auto& [w, h] : {std::pair{640u, 480u}, {1280u, 720u}}) {
+    std::printf("%-10s %8s %8s %9s %8s %15s\n", "size", "preview", "fps", "jpeg kB", "cpu %", "frame ms");
+    struct Run
+    {
+        uint32_t w, h;
+        bool preview;
+    };
+    for (const auto& [w, h, preview] : {Run{640, 480, false}, Run{1280, 720, false}, Run{640, 480, true}}) {
         CaptureDevice device(factory);
         device.CreateCaptureWindow(nullptr, 0, 35);
+        if (preview)
+            device.StartPreview();
         dialogs.mode = {kFourCcYuyv, {w, h}, {1, 30}};
         device.ShowFormatDialog();
         if (device.StartStreaming() != 0 || driver == nullptr) {
@@ -105,8 +126,8 @@ int main(int argc, char** argv)
         const int32_t length = device.LockFrame();
         device.CopyFrameAndUnlock(nullptr);
         device.ShutdownCapture();
-        std::printf("%4ux%-5u %8.2f %9.1f %8.2f %15.3f\n", w, h, frames / wall, length / 1024.0, 100.0 * cpu / wall,
-                    1e3 * callback / frames);
+        std::printf("%4ux%-5u %8s %8.2f %9.1f %8.2f %15.3f\n", w, h, preview ? "on" : "off", frames / wall,
+                    length / 1024.0, 100.0 * cpu / wall, 1e3 * callback / frames);
     }
     return 0;
 }

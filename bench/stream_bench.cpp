@@ -2,7 +2,7 @@
 // (640 x 480, 30 frames a second), with viewers on loopback that parse every part.
 //
 //   stream_bench [--clients N] [--seconds S] [--rate BYTES_PER_SECOND] [--rcvbuf BYTES]
-//                [--sndbuf BYTES] [--nodelay] [--coalesce] [--quality Q] [--viewer-nice N]
+//                [--sndbuf BYTES (-1: fits the part, 0: kernel autotuning)] [--nodelay] [--coalesce] [--quality Q] [--viewer-nice N]
 //
 // --rate makes every viewer read at most that many bytes a second (a slow link); --rcvbuf sets the
 // viewers' receive buffer (a slow link holds little in the receiver, so the queue is the server's).

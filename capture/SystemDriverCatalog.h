@@ -20,6 +20,7 @@ struct DriverEntry
 // The drivers of this machine, indices 0 to 9: first the cameras that the camera lister finds
 // (the V4L2 video-capture devices in device-number order), then the built-in test pattern, at most
 // ten in all. The list is taken afresh on every call, so a camera plugged in later shows up.
+// Holds only the camera lister; user-interface thread.
 class SystemDriverCatalog : public DriverCatalog
 {
 public:

@@ -140,7 +140,8 @@ private:
     {
         const size_t stride = static_cast<size_t>(RowStride24(out_.biWidth));
         const size_t rowBytes = 3 * static_cast<size_t>(width_);
-        auto block = std::make_unique<uint8_t[]>(sizeof out_ + stride * height_);
+        auto block =
+            std::make_unique_for_overwrite<uint8_t[]>(sizeof out_ + stride * height_); // every byte is written below
         std::memcpy(block.get(), &out_, sizeof out_);
         uint8_t* rows = block.get() + sizeof out_;
         for (uint32_t y = 0; y < height_; ++y) {

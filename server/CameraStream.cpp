@@ -68,6 +68,7 @@ void SendCameraStream(ClientContext& context, Clock& clock, std::vector<uint8_t>
     const StreamTuning& tuning = context.tuning;
     if (tuning.sendBufferBytes > 0)
         context.socket.SetSendBufferSize(tuning.sendBufferBytes);
+    int32_t socketBuffer = 0;
     if (tuning.noDelay)
         context.socket.SetNoDelay(true);
     const std::string header = StreamHeader();
@@ -79,6 +80,11 @@ void SendCameraStream(ClientContext& context, Clock& clock, std::vector<uint8_t>
         const size_t partLength = BuildPart(context, sendBuffer);
         if (partLength == 0)
             return;
+        if (tuning.sendBufferBytes == StreamTuning::kSendBufferFitsPart &&
+            partLength > static_cast<size_t>(socketBuffer)) {
+            socketBuffer = static_cast<int32_t>(partLength);
+            context.socket.SetSendBufferSize(socketBuffer);
+        }
         if (SendAll(sendBuffer.data(), static_cast<uint32_t>(partLength), context.socket, clock, tuning.coalesce) ==
                 0 ||
             SendText(kLineEnd, sizeof kLineEnd - 1, context, clock, tuning.coalesce) == 0 ||

@@ -21,7 +21,16 @@ public:
         return seconds > 5 || seconds < -5;
     }
 
+    // Milliseconds left until GiveUp turns true, 0 when it already has.
+    int32_t RemainingMs() const
+    {
+        int64_t left = kTimeOutMs - (clock_.NowMs() - mark_);
+        return static_cast<int32_t>(left < 0 ? 0 : (left > kTimeOutMs ? kTimeOutMs : left));
+    }
+
 private:
+    static constexpr int64_t kTimeOutMs = 6000;
+
     Clock& clock_;
     int64_t mark_;
 };

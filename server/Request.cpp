@@ -21,8 +21,17 @@ bool ReadRequest(Socket& socket, Clock& clock, std::string& request)
         std::optional<int32_t> waiting = socket.BytesWaiting();
         if (!waiting)
             return false;
-        if (*waiting <= 0)
-            continue;  // asks again at once until the time-out
+        if (*waiting <= 0) {
+            // Nothing waiting: wait for bytes up to the time-out, instead of asking again at once,
+            // which would keep a core busy for every silent client.
+            if (!clock.WaitReadable(socket.Fd(), progress.RemainingMs()))
+                continue;
+            // Readable with nothing waiting is the peer's close: nothing more can come, and the
+            // connection still ends at the time-out, without an answer.
+            if (socket.BytesWaiting().value_or(0) <= 0)
+                clock.SleepMs(progress.RemainingMs());
+            continue;
+        }
         size_t wanted = std::min(static_cast<size_t>(*waiting), kRequestCapacity - received);
         IoResult result = socket.Receive(buffer.data() + received, wanted);
         if (result.status == IoStatus::WouldBlock) {

@@ -38,13 +38,21 @@ private:
 // How a camera stream's connection is set up; a stream's bytes are the same whatever these are.
 struct StreamTuning
 {
-    // SO_SNDBUF for a stream's connection, 0 for the kernel's autotuning. A bounded buffer keeps a
-    // slow viewer's pictures fresh: autotuning lets megabytes of old pictures queue in front of it.
-    int32_t sendBufferBytes = 0;
+    // The send buffer (SO_SNDBUF) sized to the largest part so far.
+    static constexpr int32_t kSendBufferFitsPart = -1;
+    // The kernel's autotuning.
+    static constexpr int32_t kSendBufferAutomatic = 0;
+
+    // kSendBufferFitsPart, kSendBufferAutomatic, or a fixed size in bytes. Autotuning lets
+    // megabytes of old pictures queue in front of a slow viewer (seconds of delay at 1 MB/s); a
+    // buffer that holds about one part keeps each part fresh when it is built, and still takes a
+    // whole part in one send.
+    int32_t sendBufferBytes = kSendBufferFitsPart;
     // TCP_NODELAY: each of a part's three sends goes out at once, not held back by Nagle's
     // algorithm until the previous segment is acknowledged.
     bool noDelay = false;
     // MSG_MORE on the part and its line end, so that they leave together with the delimiter line.
+    // Corked bytes wait out a would-block sleep, so this costs a slow viewer up to 100 ms a part.
     bool coalesce = false;
 };
 

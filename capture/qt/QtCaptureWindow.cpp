@@ -18,8 +18,13 @@ QtCaptureWindow::QtCaptureWindow(QWidget* parent, const DriverCatalog& catalog, 
     widget->setObjectName("Capture Window");
     widget->show();
     widget_ = widget;
-    // Destroyed with its parent: a window that no longer exists captures nothing.
-    destroyedConnection_ = QObject::connect(widget, &QObject::destroyed, [this] { Shutdown(); });
+    // Destroyed with its parent: a window that no longer exists captures nothing. The signal comes
+    // from ~QWidget, when the PreviewWidget part is already gone: the pointer is dropped first, so
+    // that the shut-down does not call into what is left of it.
+    destroyedConnection_ = QObject::connect(widget, &QObject::destroyed, [this] {
+        widget_.clear();
+        Shutdown();
+    });
 }
 
 QtCaptureWindow::~QtCaptureWindow()

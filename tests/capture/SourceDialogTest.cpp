@@ -100,6 +100,23 @@ TEST_F(SourceDialogTest, ResetSetsEveryDefaultAndShowsIt)
     EXPECT_EQ(device_.ButtonPresses("video0", V4L2_CID_PAN_RESET), 0) << "reset presses no button";
 }
 
+TEST_F(SourceDialogTest, ResetGetsPastAnAutomaticModeThatRefusedTheManualValue)
+{
+    // The user set the focus by hand, then switched the automatic focus on (off by default).
+    Find<QCheckBox>(V4L2_CID_FOCUS_AUTO)->setChecked(false);
+    Find<QSpinBox>(V4L2_CID_FOCUS_ABSOLUTE, "-value")->setValue(100);
+    ASSERT_EQ(Value(V4L2_CID_FOCUS_ABSOLUTE), 100);
+    Find<QCheckBox>(V4L2_CID_FOCUS_AUTO)->setChecked(true);
+    ASSERT_EQ(Value(V4L2_CID_FOCUS_AUTO), 1);
+
+    // The manual focus comes first in the list and is refused until the automatic focus is off.
+    dialog_->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Reset)->click();
+
+    EXPECT_EQ(Value(V4L2_CID_FOCUS_AUTO), 0);
+    EXPECT_EQ(Value(V4L2_CID_FOCUS_ABSOLUTE), 0);
+    EXPECT_EQ(Find<QSlider>(V4L2_CID_FOCUS_ABSOLUTE)->value(), 0);
+}
+
 TEST(SourceDialogClosedDriver, SaysThereIsNothingToAdjust)
 {
     SimulatedV4l2Device device;

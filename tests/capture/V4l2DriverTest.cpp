@@ -195,7 +195,7 @@ TEST_F(V4l2DriverTest, ControlsListTheAdjustableOnesWithValues)
     ASSERT_TRUE(driver_.SetControl(V4L2_CID_BRIGHTNESS, 77));
     const auto controls = driver_.Controls();
     // The class heading and the disabled hue are not offered.
-    ASSERT_EQ(controls.size(), 4u);
+    ASSERT_EQ(controls.size(), 6u);
 
     EXPECT_EQ(controls[0].id, uint32_t{V4L2_CID_BRIGHTNESS});
     EXPECT_EQ(controls[0].name, "Brightness");

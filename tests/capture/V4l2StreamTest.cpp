@@ -84,9 +84,10 @@ protected:
         driver_ = std::make_unique<V4l2Driver>(device_, Info("video0"));
     }
 
+    // In this order: the driver, and with it the capture thread, goes before the sink and the camera.
     SimulatedV4l2Device device_;
-    std::unique_ptr<V4l2Driver> driver_;
     FrameRecorder frames_;
+    std::unique_ptr<V4l2Driver> driver_;
 };
 
 struct StreamCase

@@ -219,6 +219,15 @@ TEST_F(SendFileTest, FolderIsNoFile)
     EXPECT_EQ(received, "");
 }
 
+// /proc/self/mem opens as a regular file and fails its first read: the loop ends with -1 instead of
+// retrying for ever.
+TEST_F(SendFileTest, FailedReadEndsWithMinusOne)
+{
+    auto [result, received] = Send("/proc/self/mem", true);
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(received, "HTTP/1.0 200 OK\r\n\r\n");
+}
+
 TEST_F(SendFileTest, ClosedPeerEndsWithMinusOne)
 {
     const std::string path = WriteFile("big.bin", Pattern(4 << 20));

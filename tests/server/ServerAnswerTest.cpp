@@ -45,9 +45,27 @@ TEST_F(ServerAnswerTest, StreamWithoutPictureSendsHeaderAndDelimiterOnly)
     device_.CopyFrameAndUnlock(nullptr);
 }
 
-TEST_F(ServerAnswerTest, StreamPartCarriesTheNewestPicture)
+struct TuningCase
+{
+    const char* name;
+    StreamTuning tuning;
+};
+
+void PrintTo(const TuningCase& c, std::ostream* os)
+{
+    *os << "send buffer " << c.tuning.sendBufferBytes << (c.tuning.noDelay ? ", no delay" : "")
+        << (c.tuning.coalesce ? ", coalesced" : "");
+}
+
+// The connection's set-up never changes the bytes of the stream.
+class StreamTuningTest : public ServerFixture, public ::testing::WithParamInterface<TuningCase>
+{
+};
+
+TEST_P(StreamTuningTest, StreamPartCarriesTheNewestPicture)
 {
     Start();
+    server_->SetStreamTuning(GetParam().tuning);
     const std::vector<uint8_t> first = Picture(1);
     Deliver(first);
     Socket client = OpenStream();
@@ -73,6 +91,14 @@ TEST_F(ServerAnswerTest, StreamPartCarriesTheNewestPicture)
     }
     EXPECT_TRUE(found);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Tunings, StreamTuningTest,
+    ::testing::Values(TuningCase{"Default", StreamTuning{}},
+                      TuningCase{"Automatic", StreamTuning{StreamTuning::kSendBufferAutomatic, false, false}},
+                      TuningCase{"SmallBufferNoDelay", StreamTuning{4096, true, false}},
+                      TuningCase{"Coalesced", StreamTuning{StreamTuning::kSendBufferFitsPart, false, true}}),
+    [](const ::testing::TestParamInfo<TuningCase>& param) { return std::string(param.param.name); });
 
 TEST_F(ServerAnswerTest, CameraPathIgnoresCaseButNotQueryOrSlash)
 {

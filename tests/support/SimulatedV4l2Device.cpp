@@ -211,6 +211,8 @@ void SimulatedV4l2Device::AddNode(SimulatedNode config)
              1,
              0},
             {Query(V4L2_CID_PAN_RESET, V4L2_CTRL_TYPE_BUTTON, "Pan, Reset", 0, 0, 0, 0), {}, 0, 0},
+            {Query(V4L2_CID_FOCUS_ABSOLUTE, V4L2_CTRL_TYPE_INTEGER, "Focus (absolute)", 0, 250, 5, 0), {}, 0, 0},
+            {Query(V4L2_CID_FOCUS_AUTO, V4L2_CTRL_TYPE_BOOLEAN, "Focus, Automatic Continuous", 0, 1, 1, 0), {}, 0, 0},
         };
     }
     if (!node->config.formats.empty()) {
@@ -599,6 +601,11 @@ int SimulatedV4l2Device::ControlIoctl(Node& node, unsigned long request, void* a
         }
         value.value = control->value;
         return 0;
+    }
+    // As UVC cameras do: the manual focus is refused while the automatic one is on.
+    const Control* autoFocus = node.FindControl(V4L2_CID_FOCUS_AUTO);
+    if (value.id == V4L2_CID_FOCUS_ABSOLUTE && autoFocus != nullptr && autoFocus->value != 0) {
+        return fail(EACCES);
     }
     switch (control->query.type) {
     case V4L2_CTRL_TYPE_BUTTON:

@@ -61,7 +61,8 @@ public:
     ~SimulatedV4l2Device() override;
 
     // A camera with YUYV (640x480, 1280x720) and MJPEG (320x240, 640x480, 1280x720), each at 30
-    // and 15 frames a second, brightness, white balance, power-line frequency and a pan reset.
+    // and 15 frames a second, brightness, white balance, power-line frequency, a pan reset and a
+    // manual focus that is refused while the automatic focus is on.
     static SimulatedNode Camera(const std::string& name, const std::string& card);
     // The metadata node that a UVC camera has beside its video node.
     static SimulatedNode MetadataNode(const std::string& name, const std::string& card);
