@@ -19,7 +19,7 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRIGHTOWL_WERROR=OFF -DBRIGH
 rm -f "$build"/brightowl_*.deb
 cmake --build "$build" -j "$(nproc)" --target package
 debs=("$build"/brightowl_*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one package in $build, found: ${debs[*]}"
+{ [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ]; } || fail "expected one package in $build, found: ${debs[*]}"
 deb="$PWD/${debs[0]}"
 echo "Package: $deb"
 depends=$(dpkg-deb --field "$deb" Depends)
@@ -63,7 +63,7 @@ files=(
 for file in "${files[@]}"; do
     [ -f "$file" ] || fail "$file is missing"
 done
-[ -x /usr/bin/brightowl ] && [ -x /usr/bin/brightowl-launch ] || fail "the program or its launcher is not executable"
+{ [ -x /usr/bin/brightowl ] && [ -x /usr/bin/brightowl-launch ]; } || fail "the program or its launcher is not executable"
 [ ! -e /usr/share/brightowl/www/index.html ] || fail "the package ships a www/index.html"
 if ldd /usr/bin/brightowl | grep -q 'not found'; then
     ldd /usr/bin/brightowl
