@@ -55,7 +55,7 @@ add_custom_command(
     DEPENDS icon_png ${CMAKE_SOURCE_DIR}/resources/Icon106_16.xpm ${CMAKE_SOURCE_DIR}/resources/Icon106_32.xpm
     COMMENT "Writing the icon's PNG pictures"
     VERBATIM)
-add_custom_target(icons ALL DEPENDS ${icon_dir}/16x16/brightowl.png ${icon_dir}/32x32/brightowl.png)
+add_custom_target(desktop_icons ALL DEPENDS ${icon_dir}/16x16/brightowl.png ${icon_dir}/32x32/brightowl.png)
 foreach(size 16x16 32x32)
     install(FILES ${icon_dir}/${size}/brightowl.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}/apps)
 endforeach()
