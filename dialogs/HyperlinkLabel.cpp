@@ -49,7 +49,12 @@ std::size_t FindFirstPlaceholder(const std::string& command, bool quoted)
 {
     std::size_t first = std::string::npos;
     for (std::string_view placeholder : kPlaceholders) {
-        const std::string needle = quoted ? "\"" + std::string(placeholder) + "\"" : std::string(placeholder);
+        std::string needle;
+        if (quoted)
+            needle.push_back('"');
+        needle.append(placeholder);
+        if (quoted)
+            needle.push_back('"');
         first = std::min(first, command.find(needle));
     }
     return first;
