@@ -61,6 +61,6 @@ int main(int argc, char** argv)
     sender.join();
     ::close(fd);
     ::close(listener);
-    std::printf("loopback gbytes_s %.3f seconds %.2f\n", static_cast<double>(bytes) / wall / 1e9, wall);
+    std::printf("gbytes_s %.3f seconds %.2f\n", static_cast<double>(bytes) / wall / 1e9, wall);
     return 0;
 }
