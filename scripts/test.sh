@@ -12,3 +12,5 @@ cmake --build build/ci -j "$jobs"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build/ci --output-on-failure -j "$jobs" --timeout 300
 bash scripts/test-package.sh
+bash scripts/test-sanitizers.sh
+bash scripts/test-fuzz.sh
