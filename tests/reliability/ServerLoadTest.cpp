@@ -49,6 +49,8 @@ TEST_F(ServerLoadTest, SilentClientsHoldTheSlotsUntilTheTimeOutAndTheNextGetsExa
     const uint32_t slots = 10;
     Start(0, slots);
     for (int round = 0; round < Scale(); ++round) {
+        // The last round's request has ended and has been reaped.
+        ASSERT_TRUE(WaitForConnections(0));
         std::vector<Socket> silent;
         const Steady::time_point connected = Steady::now();
         for (uint32_t i = 0; i < slots; ++i)
