@@ -45,7 +45,9 @@ double CpuSeconds()
 {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
@@ -109,7 +111,7 @@ int Run(int clients, double seconds)
 int main(int argc, char* argv[])
 {
     int clients = 5;
-    double seconds = 3.0;  // at most until the first client's time-out
+    double seconds = 3.0; // at most until the first client's time-out
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--clients") == 0)
             clients = std::atoi(argv[i + 1]);

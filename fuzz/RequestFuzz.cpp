@@ -146,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         ClientThread thread(std::move(context));
         FUZZ_CHECK(thread.Create());
         thread.Resume();
-    }  // joined: the connection has been answered and closed
+    } // joined: the connection has been answered and closed
 
     std::string answer;
     char buffer[8192];

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
-        return 0;  // a target has at least one character
+        return 0; // a target has at least one character
     const std::string target(reinterpret_cast<const char*>(data), size);
     const std::optional<std::string> mapped = brightowl::MapRequestPath(target);
     if (mapped) {

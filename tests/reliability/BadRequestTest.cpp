@@ -20,11 +20,11 @@ constexpr char kPublicBody[] = "public file";
 
 enum class Answer
 {
-    None,            // closed without a byte
-    NotImplemented,  // the 501 line
-    NotFound,        // the 404 line and www/404.html
-    Index,           // 200 and www/index.html
-    Public           // 200 and www/sub/public.txt
+    None,           // closed without a byte
+    NotImplemented, // the 501 line
+    NotFound,       // the 404 line and www/404.html
+    Index,          // 200 and www/index.html
+    Public          // 200 and www/sub/public.txt
 };
 
 struct BadRequest
@@ -127,8 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The path ends at the decoded zero byte, before the dots.
         BadRequest{"ZeroByteEscapeBeforeDots", Get("/sub/public.txt%00/../../secret.txt"), Answer::Public},
         BadRequest{"RawZeroByte", std::string("GET /\0../secret.txt HTTP/1.0\r\n\r\n", 33), Answer::None},
-        BadRequest{"BadEscape", Get("/%zz"), Answer::None},
-        BadRequest{"TruncatedEscape", Get("/a%2"), Answer::None},
+        BadRequest{"BadEscape", Get("/%zz"), Answer::None}, BadRequest{"TruncatedEscape", Get("/a%2"), Answer::None},
         BadRequest{"FolderIsNoFile", Get("/sub"), Answer::NotFound},
         BadRequest{"FolderWithSlash", Get("/sub/"), Answer::NotFound},
         BadRequest{"Post", "POST /../secret.txt HTTP/1.0\r\n\r\n", Answer::NotImplemented},
@@ -141,8 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadRequest{"LongMethodWithoutLineEnd", kLongTarget, Answer::NotImplemented},
         BadRequest{"LongTargetCutAtTheCap", Get("/" + kLongTarget), Answer::None},
         BadRequest{"LongTargetThenSpace", "GET /" + std::string(900, 'b') + " HTTP/1.0\r\n", Answer::NotFound},
-        BadRequest{"NoVersion", "GET /../secret.txt\r\n\r\n", Answer::None},
-        BadRequest{"Empty", "", Answer::None}),
+        BadRequest{"NoVersion", "GET /../secret.txt\r\n\r\n", Answer::None}, BadRequest{"Empty", "", Answer::None}),
     [](const ::testing::TestParamInfo<BadRequest>& param) { return std::string(param.param.name); });
 
 } // namespace

@@ -170,7 +170,7 @@ protected:
     test::TempFolder folder_;
     fs::path dev_;
     test::SimulatedV4l2Device camera_;
-    std::atomic<bool> damaged_{false};  // the simulated camera's frames come short
+    std::atomic<bool> damaged_{false}; // the simulated camera's frames come short
     std::atomic<TestPatternDriver*> pattern_{nullptr};
     std::atomic<TestPatternDriver::Fault> fault_{TestPatternDriver::Fault::None};
     SystemDriverCatalog catalog_{[this] {
@@ -242,7 +242,7 @@ TEST_F(CameraFaultTest, V4l2CameraUnpluggedMidStreamThenAnotherConnected)
     camera_.SetFrameGap(30ms);
     AddCamera("video0");
     ASSERT_EQ(capture_.CreateCaptureWindow(nullptr, 0, 50), 0);
-    testing::internal::CaptureStderr();  // the driver says once that the camera has gone
+    testing::internal::CaptureStderr(); // the driver says once that the camera has gone
     StartServer();
     StreamViewer before(port_);
     ASSERT_TRUE(before.Streams());

@@ -80,7 +80,7 @@ TEST(RequestWaitTest, PeerClosingEarlyWaitsOutTheTimeOutWithoutASpin)
 TEST(RequestWaitTest, BytesArrivingDuringTheWaitAreReadAtOnce)
 {
     LoopbackPair pair = LoopbackPair::Make();
-    test::ScaledClock clock(1);  // real time: the wait may last up to six real seconds
+    test::ScaledClock clock(1); // real time: the wait may last up to six real seconds
     std::string request;
     bool complete = false;
     const auto start = std::chrono::steady_clock::now();

@@ -83,7 +83,7 @@ TEST_F(ServerLoadTest, ViewersVanishingMidPictureLeaveNoDescriptorOrThreadBehind
     const ProcessCounts baseline = ProcessCounts::SettleAt(ProcessCounts::Now(), 0ms);
 
     const int total = 1000 * Scale();
-    const int wave = 5;  // the listener's backlog
+    const int wave = 5; // the listener's backlog
     int streamed = 0;
     int refused = 0;
     for (int first = 0; first < total; first += wave) {

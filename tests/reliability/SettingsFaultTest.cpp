@@ -87,9 +87,8 @@ TEST_F(SettingsFaultTest, KilledDuringSaveEveryValueLoadsAsTheOldOrTheNewRecord)
         auto either = [&](auto field) {
             return loaded.*field == oldRecord.*field || loaded.*field == newRecord.*field;
         };
-        ASSERT_TRUE(either(&Settings::logFlag) && either(&Settings::driverIndex) &&
-                    either(&Settings::jpegQuality) && either(&Settings::maxClients) && either(&Settings::port) &&
-                    either(&Settings::camUrl))
+        ASSERT_TRUE(either(&Settings::logFlag) && either(&Settings::driverIndex) && either(&Settings::jpegQuality) &&
+                    either(&Settings::maxClients) && either(&Settings::port) && either(&Settings::camUrl))
             << "round " << round << ": " << ::testing::PrintToString(loaded);
         mixed += (loaded == oldRecord || loaded == newRecord) ? 0 : 1;
     }
