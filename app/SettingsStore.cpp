@@ -53,6 +53,11 @@ SettingsStore::KeyState SettingsStore::OpenKey() const
 
 std::optional<std::string> SettingsStore::ReadValue(std::string_view name, std::size_t capacity) const
 {
+    // Only a regular file holds a value: opening a pipe would hold the start-up until something
+    // writes to it.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(keyFolder_ / name, error))
+        return std::nullopt;
     std::ifstream file(keyFolder_ / name, std::ios::binary);
     if (!file)
         return std::nullopt;

@@ -3,12 +3,13 @@
 // encoder, slot), against the bare libv4lconvert conversion plus the bare TurboJPEG encoding of the
 // same frame. The camera delivers as fast as it is asked, so the capture thread never waits.
 #include "capture/CaptureDevice.h"
+#include "capture/DriverDialogs.h"
 #include "capture/Decompressor.h"
-#include "capture/DriverCaptureWindow.h"
 #include "capture/JpegEncoder.h"
 #include "capture/SystemDriverCatalog.h"
 #include "capture/V4l2DeviceList.h"
 #include "capture/V4lConvertDecompressor.h"
+#include "capture/WindowlessCaptureWindowFactory.h"
 #include "tests/support/SimulatedV4l2Device.h"
 
 #include <fcntl.h>
@@ -42,23 +43,7 @@ public:
     VideoMode chosen;
 };
 
-class Factory : public CaptureWindowFactory
-{
-public:
-    Factory(const DriverCatalog& catalog, DriverDialogs& dialogs) : catalog_(catalog), dialogs_(dialogs) {}
-    std::unique_ptr<CaptureWindow> Create(const std::string&, void*, int32_t, int32_t, int32_t, int32_t) override
-    {
-        return std::make_unique<DriverCaptureWindow>(catalog_, dialogs_, nullptr, nullptr);
-    }
-    bool GetDriverDescription(uint32_t index, std::string& name, std::string& version) const override
-    {
-        return catalog_.Describe(static_cast<int>(index), name, version);
-    }
-
-private:
-    const DriverCatalog& catalog_;
-    DriverDialogs& dialogs_;
-};
+using Factory = WindowlessCaptureWindowFactory;
 
 double CpuSeconds()
 {

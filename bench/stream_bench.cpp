@@ -8,9 +8,9 @@
 // viewers' receive buffer (a slow link holds little in the receiver, so the queue is the server's).
 #include "capture/CaptureDevice.h"
 #include "capture/CaptureWindow.h"
-#include "capture/DriverCaptureWindow.h"
 #include "capture/DriverDialogs.h"
 #include "capture/TestPatternDriver.h"
+#include "capture/WindowlessCaptureWindowFactory.h"
 #include "server/Prompt.h"
 #include "server/ServerController.h"
 
@@ -151,23 +151,7 @@ public:
     void ShowSourceDialog(CaptureDriver&, void*) override {}
 };
 
-class WindowFactory : public CaptureWindowFactory
-{
-public:
-    WindowFactory(const DriverCatalog& catalog, DriverDialogs& dialogs) : catalog_(catalog), dialogs_(dialogs) {}
-    std::unique_ptr<CaptureWindow> Create(const std::string&, void*, int32_t, int32_t, int32_t, int32_t) override
-    {
-        return std::make_unique<DriverCaptureWindow>(catalog_, dialogs_, nullptr, nullptr);
-    }
-    bool GetDriverDescription(uint32_t index, std::string& name, std::string& version) const override
-    {
-        return catalog_.Describe(static_cast<int>(index), name, version);
-    }
-
-private:
-    const DriverCatalog& catalog_;
-    DriverDialogs& dialogs_;
-};
+using WindowFactory = WindowlessCaptureWindowFactory;
 
 class PrintingPrompt : public Prompt
 {

@@ -11,3 +11,6 @@ cmake -S . -B build/ci -DCMAKE_BUILD_TYPE=Debug -DBRIGHTOWL_WERROR=ON
 cmake --build build/ci -j "$jobs"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build/ci --output-on-failure -j "$jobs" --timeout 300
+bash scripts/test-package.sh
+bash scripts/test-sanitizers.sh
+bash scripts/test-fuzz.sh

@@ -101,11 +101,10 @@ void ListenThread::Drain()
     while (!clients_.empty()) {
         std::unique_ptr<ClientThread> client = std::move(clients_.front());
         clients_.pop_front();
-        bool ended;
-        do {
-            ended = client->HasEnded();
+        // A sleep only while the thread still runs: one polling interval for every thread, ended
+        // or not, made Stop Server with 50 viewers take ten seconds.
+        while (!client->HasEnded())
             state_.clock.SleepMs(200);
-        } while (!ended);
     }
     state_.connectionCount.store(0, std::memory_order_relaxed);
 }

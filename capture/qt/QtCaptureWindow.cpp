@@ -18,11 +18,10 @@ QtCaptureWindow::QtCaptureWindow(QWidget* parent, const DriverCatalog& catalog, 
     widget->setObjectName("Capture Window");
     widget->show();
     widget_ = widget;
-    // Destroyed with its parent: a window that no longer exists captures nothing. The signal comes
-    // from ~QWidget, when the PreviewWidget part is already gone: the pointer is dropped first, so
-    // that the shut-down does not call into what is left of it.
+    widgetAlive_ = true;
+    // Destroyed with its parent: a window that no longer exists captures nothing.
     destroyedConnection_ = QObject::connect(widget, &QObject::destroyed, [this] {
-        widget_.clear();
+        widgetAlive_ = false;
         Shutdown();
     });
 }
@@ -32,14 +31,15 @@ QtCaptureWindow::~QtCaptureWindow()
     QObject::disconnect(destroyedConnection_);
     // The driver thread writes into the store: stop it before the store and the widget go.
     Shutdown();
-    delete widget_.data();
+    if (widgetAlive_)
+        delete widget_;
 }
 
 // A picture of a driver that is no longer connected would mislead: the preview turns black.
 int32_t QtCaptureWindow::DriverDisconnect()
 {
     const int32_t result = DriverCaptureWindow::DriverDisconnect();
-    if (result != 0 && widget_)
+    if (result != 0 && widgetAlive_)
         widget_->Clear();
     return result;
 }
@@ -47,7 +47,7 @@ int32_t QtCaptureWindow::DriverDisconnect()
 int32_t QtCaptureWindow::SetPreview(bool on)
 {
     const int32_t result = DriverCaptureWindow::SetPreview(on);
-    if (result != 0 && widget_)
+    if (result != 0 && widgetAlive_)
         widget_->SetPreviewOn(on);
     return result;
 }
@@ -55,7 +55,7 @@ int32_t QtCaptureWindow::SetPreview(bool on)
 int32_t QtCaptureWindow::SetPreviewRate(int32_t milliseconds)
 {
     const int32_t result = DriverCaptureWindow::SetPreviewRate(milliseconds);
-    if (result != 0 && widget_)
+    if (result != 0 && widgetAlive_)
         widget_->SetPreviewRate(milliseconds);
     return result;
 }

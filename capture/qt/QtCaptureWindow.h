@@ -3,7 +3,6 @@
 #include "capture/DriverCaptureWindow.h"
 
 #include <QMetaObject>
-#include <QPointer>
 
 #include <memory>
 
@@ -25,19 +24,23 @@ public:
     QtCaptureWindow(const QtCaptureWindow&) = delete;
     QtCaptureWindow& operator=(const QtCaptureWindow&) = delete;
 
-    bool Exists() const override { return !widget_.isNull(); }
+    bool Exists() const override { return widgetAlive_; }
     int32_t DriverDisconnect() override;
     int32_t SetPreview(bool on) override;
     int32_t SetPreviewRate(int32_t milliseconds) override;
 
-    PreviewWidget* Widget() const { return widget_.data(); }
+    // The preview widget, or none once it has been destroyed.
+    PreviewWidget* Widget() const { return widgetAlive_ ? widget_ : nullptr; }
 
 private:
     QtCaptureWindow(QWidget* parent, const DriverCatalog& catalog, DriverDialogs& dialogs,
                     std::shared_ptr<PreviewFrameStore> store);
 
     std::shared_ptr<PreviewFrameStore> store_;
-    QPointer<PreviewWidget> widget_;
+    // Qt announces the widget's end (destroyed) while ~QWidget runs, when the PreviewWidget part is
+    // already gone and a QPointer still holds it: the flag turns false there, before anything else.
+    PreviewWidget* widget_ = nullptr;
+    bool widgetAlive_ = false;
     QMetaObject::Connection destroyedConnection_;
 };
 

@@ -369,6 +369,10 @@ TEST_F(MainWindowTest, FitWindowToVideoGivesTheVideoAndTheStatusBarAndKeepsTheCo
     EXPECT_EQ(window_->VideoWidth(), 320);
     EXPECT_EQ(window_->VideoHeight(), 240);
     EXPECT_EQ(window_->VideoArea()->size(), QSize(320, 240));
+    // The capture window fills the client area above the status bar, at its top-left corner.
+    const auto captureWindows = window_->VideoArea()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(captureWindows.size(), 1);
+    EXPECT_EQ(captureWindows[0]->geometry(), QRect(0, 0, 320, 240));
     EXPECT_EQ(window_->width(), 320);
     EXPECT_EQ(window_->VideoArea()->geometry().bottom() + 1, window_->statusBar()->geometry().top());
     EXPECT_EQ(window_->statusBar()->geometry().bottom() + 1, window_->height());

@@ -2,6 +2,7 @@
 #include "capture/DriverCaptureWindow.h"
 #include "capture/SystemDriverCatalog.h"
 #include "capture/TestPatternDriver.h"
+#include "capture/WindowlessCaptureWindowFactory.h"
 #include "tests/capture/JpegTestUtil.h"
 
 #include <gtest/gtest.h>
@@ -417,23 +418,7 @@ TEST_F(DriverCaptureWindowTest, TheFormatDialogStopsTheDriverForTheNewModeAndRes
 }
 
 // The device over the real capture window engine and test pattern: frames become JPEGs in the slot.
-class WindowFactory : public CaptureWindowFactory
-{
-public:
-    WindowFactory(const DriverCatalog& catalog, DriverDialogs& dialogs) : catalog_(catalog), dialogs_(dialogs) {}
-    std::unique_ptr<CaptureWindow> Create(const std::string&, void*, int32_t, int32_t, int32_t, int32_t) override
-    {
-        return std::make_unique<DriverCaptureWindow>(catalog_, dialogs_, nullptr, nullptr);
-    }
-    bool GetDriverDescription(uint32_t index, std::string& name, std::string& version) const override
-    {
-        return catalog_.Describe(static_cast<int>(index), name, version);
-    }
-
-private:
-    const DriverCatalog& catalog_;
-    DriverDialogs& dialogs_;
-};
+using WindowFactory = WindowlessCaptureWindowFactory;
 
 TEST(CaptureDeviceWithTestPattern, StreamsJpegsIntoTheSlotInBothPixelFormats)
 {

@@ -1,7 +1,8 @@
 #include "capture/CaptureDevice.h"
-#include "capture/DriverCaptureWindow.h"
+#include "capture/DriverDialogs.h"
 #include "capture/SystemDriverCatalog.h"
 #include "capture/V4l2DeviceList.h"
+#include "capture/WindowlessCaptureWindowFactory.h"
 #include "tests/support/SimulatedV4l2Device.h"
 
 #include <gtest/gtest.h>
@@ -31,23 +32,7 @@ public:
     VideoMode chosen;
 };
 
-class WindowFactory : public CaptureWindowFactory
-{
-public:
-    WindowFactory(const DriverCatalog& catalog, DriverDialogs& dialogs) : catalog_(catalog), dialogs_(dialogs) {}
-    std::unique_ptr<CaptureWindow> Create(const std::string&, void*, int32_t, int32_t, int32_t, int32_t) override
-    {
-        return std::make_unique<DriverCaptureWindow>(catalog_, dialogs_, nullptr, nullptr);
-    }
-    bool GetDriverDescription(uint32_t index, std::string& name, std::string& version) const override
-    {
-        return catalog_.Describe(static_cast<int>(index), name, version);
-    }
-
-private:
-    const DriverCatalog& catalog_;
-    DriverDialogs& dialogs_;
-};
+using WindowFactory = WindowlessCaptureWindowFactory;
 
 struct Decoded
 {
