@@ -57,7 +57,8 @@ bool Fetch(const Options& options, const std::string& request, std::vector<char>
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(options.port);
-    timeval timeout{5, 0};
+    // Long enough for a connection that waits in the listen queue, so that a failure is the server's.
+    timeval timeout{15, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         ++connectFailures;
