@@ -27,10 +27,15 @@ int32_t SendText(const char* text, size_t length, Socket& socket, Clock& clock)
 
 ClientThread::ClientThread(std::unique_ptr<ClientContext> context) : context_(std::move(context)) {}
 
+bool ClientThread::Create()
+{
+    ServerState& state = context_->serverState;
+    return thread_.Create([this] { Run(); }, [&state] { state.reapFlag.store(1, std::memory_order_relaxed); });
+}
+
 int32_t ClientThread::Run()
 {
     std::unique_ptr<ClientContext> context = std::move(context_);
-    ServerState& state = context->serverState;
     // Taking the connection over: it must be non-blocking; a connection that cannot be made so
     // is closed (below) without an answer or a log line.
     if (context->socket.MakeNonBlocking()) {
@@ -40,7 +45,6 @@ int32_t ClientThread::Run()
         context->socket.ShutdownAndDrain();
     }
     context->socket.Close();
-    state.reapFlag.store(1, std::memory_order_relaxed);
     context.reset();
     return 0;
 }

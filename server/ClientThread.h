@@ -19,7 +19,8 @@ public:
     ClientThread& operator=(const ClientThread&) = delete;
 
     // Creates the thread held at its start gate; false when it cannot be created.
-    bool Create() { return thread_.Create([this] { Run(); }); }
+    // The reap flag is raised once the thread has ended, so that the pass it starts finds it ended.
+    bool Create();
     void Resume() { thread_.Resume(); }
     bool HasEnded() const { return thread_.HasEnded(); }
 

@@ -64,13 +64,14 @@ void ListenThread::Accept(Socket& listener)
 
 void ListenThread::Reap()
 {
+    // Cleared before the pass: a thread that ends during it raises the flag again for the next pass.
+    state_.reapFlag.store(0, std::memory_order_relaxed);
     for (size_t count = clients_.size(); count > 0; --count) {
         std::unique_ptr<ClientThread> client = std::move(clients_.front());
         clients_.pop_front();
         if (!client->HasEnded())
             clients_.push_back(std::move(client));
     }
-    state_.reapFlag.store(0, std::memory_order_relaxed);
     state_.connectionCount.store(static_cast<int32_t>(clients_.size()), std::memory_order_relaxed);
 }
 

@@ -32,11 +32,12 @@ WorkerThread::~WorkerThread()
     thread_.join();
 }
 
-bool WorkerThread::Create(std::function<void()> work)
+bool WorkerThread::Create(std::function<void()> work, std::function<void()> afterEnded)
 {
     if (thread_.joinable())
         return false;
     work_ = std::move(work);
+    afterEnded_ = std::move(afterEnded);
     ended_.store(false, std::memory_order_release);
     try {
         thread_ = std::thread(&WorkerThread::Body, this);
@@ -68,7 +69,10 @@ void WorkerThread::Body()
     if (run)
         work_();
     work_ = nullptr;
+    std::function<void()> afterEnded = std::move(afterEnded_);
     ended_.store(true, std::memory_order_release);
+    if (afterEnded)
+        afterEnded();
 }
 
 } // namespace brightowl

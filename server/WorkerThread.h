@@ -19,8 +19,10 @@ public:
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
 
-    // Creates the thread held at the gate; false when it cannot be created.
-    bool Create(std::function<void()> work);
+    // Creates the thread held at the gate; false when it cannot be created. afterEnded, if given,
+    // runs on the thread right after the ended flag is raised: a signal sent there is only seen
+    // once HasEnded() is already true.
+    bool Create(std::function<void()> work, std::function<void()> afterEnded = {});
     // Opens the gate.
     void Resume();
     // True once the thread has finished its work (or was never created).
@@ -30,6 +32,7 @@ private:
     void Body();
 
     std::function<void()> work_;
+    std::function<void()> afterEnded_;
     std::mutex mutex_;
     std::condition_variable gate_;
     bool open_ = false;     // guarded by mutex_

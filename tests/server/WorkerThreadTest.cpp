@@ -68,5 +68,18 @@ TEST(WorkerThreadTest, EndedFlagFollowsTheWork)
     EXPECT_TRUE(WaitFor(thread));
 }
 
+// A client thread announces its end (the reap flag) from here: whoever reacts to the signal must
+// already find the thread ended, or a reaping pass keeps it and its slot stays taken.
+TEST(WorkerThreadTest, TheStepAfterTheEndSeesTheThreadEnded)
+{
+    std::atomic<int> seenEnded{-1};
+    {
+        WorkerThread thread;
+        ASSERT_TRUE(thread.Create([] {}, [&] { seenEnded = thread.HasEnded() ? 1 : 0; }));
+        thread.Resume();
+    }  // destruction joins, so the step has run
+    EXPECT_EQ(seenEnded.load(), 1);
+}
+
 } // namespace
 } // namespace brightowl
