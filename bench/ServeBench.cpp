@@ -5,7 +5,9 @@
 //   serve_bench [--replay FILE.mjpeg] [--fps N] [--quality Q] [--seconds S]
 //
 // Prints "port N" once it listens, then serves until standard input closes or S seconds have passed.
+#include "bench/HeadlessServices.h"
 #include "bench/ReplayDriver.h"
+#include "capture/WindowlessCaptureWindowFactory.h"
 #include "capture/CaptureDevice.h"
 #include "capture/CaptureWindow.h"
 #include "capture/DriverCaptureWindow.h"
@@ -60,45 +62,7 @@ private:
     const Options& options_;
 };
 
-class NoDialogs : public DriverDialogs
-{
-public:
-    void ShowFormatDialog(CaptureDriver&, void*) override {}
-    void ShowSourceDialog(CaptureDriver&, void*) override {}
-};
-
-class WindowFactory : public CaptureWindowFactory
-{
-public:
-    WindowFactory(const DriverCatalog& catalog, DriverDialogs& dialogs) : catalog_(catalog), dialogs_(dialogs) {}
-    std::unique_ptr<CaptureWindow> Create(const std::string&, void*, int32_t, int32_t, int32_t, int32_t) override
-    {
-        return std::make_unique<DriverCaptureWindow>(catalog_, dialogs_, nullptr, nullptr);
-    }
-    bool GetDriverDescription(uint32_t index, std::string& name, std::string& version) const override
-    {
-        return catalog_.Describe(static_cast<int>(index), name, version);
-    }
-
-private:
-    const DriverCatalog& catalog_;
-    DriverDialogs& dialogs_;
-};
-
-class PrintingPrompt : public Prompt
-{
-public:
-    void Message(const std::string&, const std::string& text, PromptIcon) override
-    {
-        std::fprintf(stderr, "message: %s\n", text.c_str());
-    }
-    bool Question(const std::string&, const std::string&, PromptIcon) override { return true; }
-    void MessageFromWorker(const std::string& caption, const std::string& text, PromptIcon icon,
-                           const std::atomic<int32_t>&) override
-    {
-        Message(caption, text, icon);
-    }
-};
+using WindowFactory = WindowlessCaptureWindowFactory;
 
 Options Parse(int argc, char** argv)
 {
@@ -131,14 +95,14 @@ int Main(int argc, char** argv)
 {
     const Options options = Parse(argc, argv);
     OneDriverCatalog catalog(options);
-    NoDialogs dialogs;
+    bench::NoDialogs dialogs;
     WindowFactory factory(catalog, dialogs);
     CaptureDevice device(factory);
     if (device.CreateCaptureWindow(nullptr, 0, options.quality) != 0) {
         std::fprintf(stderr, "the capture window did not open\n");
         return 1;
     }
-    PrintingPrompt prompt;
+    bench::PrintingPrompt prompt;
     ServerController server(0, 99, 0, "/video", device, prompt);
     if (server.StartServer() != 0) {
         std::fprintf(stderr, "server did not start\n");

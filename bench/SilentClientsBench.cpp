@@ -3,6 +3,7 @@
 // share of one core.
 //
 //   silent_clients_bench [--clients N] [--seconds S]
+#include "bench/HeadlessServices.h"
 #include "capture/CaptureDevice.h"
 #include "server/Prompt.h"
 #include "server/ServerController.h"
@@ -25,21 +26,6 @@
 
 namespace brightowl::bench {
 namespace {
-
-class SilentPrompt : public Prompt
-{
-public:
-    void Message(const std::string&, const std::string& text, PromptIcon) override
-    {
-        std::fprintf(stderr, "message: %s\n", text.c_str());
-    }
-    bool Question(const std::string&, const std::string&, PromptIcon) override { return true; }
-    void MessageFromWorker(const std::string& caption, const std::string& text, PromptIcon icon,
-                           const std::atomic<int32_t>&) override
-    {
-        Message(caption, text, icon);
-    }
-};
 
 double CpuSeconds()
 {
@@ -71,7 +57,7 @@ int Run(int clients, double seconds)
     CaptureDevice device(factory);
     if (device.CreateCaptureWindow(nullptr, 0, 35) != 0)
         return 1;
-    SilentPrompt prompt;
+    bench::PrintingPrompt prompt;
     ServerController server(0, static_cast<uint32_t>(clients), 0, "/video", device, prompt);
     if (server.StartServer() != 0)
         return 1;

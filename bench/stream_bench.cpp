@@ -6,6 +6,7 @@
 //
 // --rate makes every viewer read at most that many bytes a second (a slow link); --rcvbuf sets the
 // viewers' receive buffer (a slow link holds little in the receiver, so the queue is the server's).
+#include "bench/HeadlessServices.h"
 #include "capture/CaptureDevice.h"
 #include "capture/CaptureWindow.h"
 #include "capture/DriverDialogs.h"
@@ -144,29 +145,7 @@ private:
     CaptureDevice*& device_;
 };
 
-class NoDialogs : public DriverDialogs
-{
-public:
-    void ShowFormatDialog(CaptureDriver&, void*) override {}
-    void ShowSourceDialog(CaptureDriver&, void*) override {}
-};
-
 using WindowFactory = WindowlessCaptureWindowFactory;
-
-class PrintingPrompt : public Prompt
-{
-public:
-    void Message(const std::string&, const std::string& text, PromptIcon) override
-    {
-        std::fprintf(stderr, "message: %s\n", text.c_str());
-    }
-    bool Question(const std::string&, const std::string&, PromptIcon) override { return true; }
-    void MessageFromWorker(const std::string& caption, const std::string& text, PromptIcon icon,
-                           const std::atomic<int32_t>&) override
-    {
-        Message(caption, text, icon);
-    }
-};
 
 struct Options
 {
@@ -361,13 +340,13 @@ int Main(int argc, char** argv)
     EncodeLog encodeLog;
     CaptureDevice* devicePointer = nullptr;
     OneDriverCatalog catalog(encodeLog, devicePointer);
-    NoDialogs dialogs;
+    bench::NoDialogs dialogs;
     WindowFactory factory(catalog, dialogs);
     CaptureDevice device(factory);
     devicePointer = &device;
     if (device.CreateCaptureWindow(nullptr, 0, options.quality) != 0)
         return 1;
-    PrintingPrompt prompt;
+    bench::PrintingPrompt prompt;
     ServerController server(0, 99, 0, "/video", device, prompt);
     server.SetStreamTuning(options.tuning);
     if (server.StartServer() != 0) {
