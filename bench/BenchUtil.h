@@ -28,4 +28,13 @@ inline double Median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
+// The value below which a share p (0 to 1) of the values lie; 0 for none.
+inline double Percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, static_cast<size_t>(p * static_cast<double>(values.size())))];
+}
+
 } // namespace brightowl::bench

@@ -6,6 +6,8 @@
 //
 // An answer counts when it starts with "HTTP/1.0 200" or "HTTP/1.1 200" and, with --expect, carries
 // that many body bytes after its header.
+#include "bench/BenchUtil.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -114,13 +116,6 @@ void Client(const Options& options, double end, Tally& tally)
     }
 }
 
-double Percentile(std::vector<double>& sorted, double p)
-{
-    if (sorted.empty())
-        return 0;
-    return sorted[std::min(sorted.size() - 1, static_cast<size_t>(p * static_cast<double>(sorted.size())))];
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -158,7 +153,7 @@ int main(int argc, char** argv)
     std::printf("connect_failures %lld ", connectFailures.load());
     std::printf("requests %zu failures %lld seconds %.2f rps %.1f p50_ms %.3f p99_ms %.3f max_ms %.3f mbytes %.1f\n",
                 all.latenciesMs.size(), all.failures, wall, static_cast<double>(all.latenciesMs.size()) / wall,
-                Percentile(all.latenciesMs, 0.5), Percentile(all.latenciesMs, 0.99),
+                brightowl::bench::Percentile(all.latenciesMs, 0.5), brightowl::bench::Percentile(all.latenciesMs, 0.99),
                 all.latenciesMs.empty() ? 0 : all.latenciesMs.back(), static_cast<double>(all.bytes) / 1e6);
     return 0;
 }

@@ -5,6 +5,8 @@
 // viewers (fan-out lag), and, with --pid, the server process's CPU time per delivered picture.
 //
 //   stream_watch --port P [--path /video] [--clients N] [--seconds S] [--warmup S] [--pid PID]
+#include "bench/BenchUtil.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -180,14 +182,6 @@ double ProcessCpuSeconds(long pid)
     return (std::stod(f[11]) + std::stod(f[12])) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
-double Percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, static_cast<size_t>(p * static_cast<double>(values.size())))];
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -237,7 +231,7 @@ int main(int argc, char** argv)
                 "lag_p50_ms %.1f lag_p99_ms %.1f cpu_s %.3f cpu_ms_per_picture %.3f cpu_ms_per_new %.3f\n",
                 options.clients, connected, static_cast<double>(pictures) / perClient,
                 static_cast<double>(newPictures) / perClient, static_cast<double>(bytes) / options.seconds / 1e6,
-                Percentile(lags, 0.5) * 1000, Percentile(lags, 0.99) * 1000, cpu,
+                brightowl::bench::Percentile(lags, 0.5) * 1000, brightowl::bench::Percentile(lags, 0.99) * 1000, cpu,
                 pictures > 0 ? cpu * 1000 / static_cast<double>(pictures) : 0,
                 newPictures > 0 ? cpu * 1000 / static_cast<double>(newPictures) : 0);
     return 0;

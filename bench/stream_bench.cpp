@@ -6,6 +6,7 @@
 //
 // --rate makes every viewer read at most that many bytes a second (a slow link); --rcvbuf sets the
 // viewers' receive buffer (a slow link holds little in the receiver, so the queue is the server's).
+#include "bench/BenchUtil.h"
 #include "bench/HeadlessServices.h"
 #include "capture/CaptureDevice.h"
 #include "capture/CaptureWindow.h"
@@ -297,15 +298,6 @@ double ProcessCpuSeconds()
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-double Percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t index = std::min(values.size() - 1, static_cast<size_t>(p * static_cast<double>(values.size())));
-    return values[index];
-}
-
 Options Parse(int argc, char** argv)
 {
     Options options;
@@ -421,8 +413,8 @@ int Main(int argc, char** argv)
                 options.clients, static_cast<long long>(options.rate), options.tuning.sendBufferBytes,
                 options.tuning.noDelay ? 1 : 0, options.tuning.coalesce ? 1 : 0,
                 static_cast<double>(encoded) / seconds, meanRate, meanShare,
-                shares.empty() ? 0 : *std::min_element(shares.begin(), shares.end()), Percentile(delays, 0.5),
-                Percentile(delays, 0.99), Percentile(ages, 0.5), Percentile(ages, 0.99), Percentile(ages, 1.0),
+                shares.empty() ? 0 : *std::min_element(shares.begin(), shares.end()), bench::Percentile(delays, 0.5),
+                bench::Percentile(delays, 0.99), bench::Percentile(ages, 0.5), bench::Percentile(ages, 0.99), bench::Percentile(ages, 1.0),
                 100 * serverCpu / seconds, 100 * processCpu / seconds,
                 static_cast<unsigned long long>(pictures > 0 ? pictureBytes / pictures : 0));
     devicePointer = nullptr;
